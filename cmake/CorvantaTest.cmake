@@ -1,0 +1,24 @@
+# corvanta_add_test(<name> SOURCES ... [LIBRARIES ...] [DEFINITIONS ...] [DISPLAY] [TIMEOUT s])
+#
+# Declares one Qt Test program and registers it with CTest. Tests marked DISPLAY need the X server
+# that scripts/test starts (tray, window manager, real window geometry, screen grabs); they share
+# that desktop, so they never run at the same time. All other tests run on the offscreen platform.
+function(corvanta_add_test name)
+  cmake_parse_arguments(ARG "DISPLAY" "TIMEOUT" "SOURCES;LIBRARIES;DEFINITIONS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test corvanta_testsupport ${ARG_LIBRARIES})
+  target_compile_definitions(${name} PRIVATE ${ARG_DEFINITIONS})
+  corvanta_set_warnings(${name})
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
+  set(environment "QT_QUICK_CONTROLS_STYLE=Basic")
+  if(ARG_DISPLAY)
+    set_tests_properties(${name} PROPERTIES LABELS display RESOURCE_LOCK x11-desktop)
+  else()
+    list(APPEND environment "QT_QPA_PLATFORM=offscreen")
+    set_tests_properties(${name} PROPERTIES LABELS offscreen)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${environment}")
+endfunction()

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The launcher's settings, read from the process environment at every call. A variable that is
+// set, even to an empty value, replaces the built-in default.
+namespace Config {
+
+QString apiBaseUrl();
+QString webSocketUrl();
+QString logLevel();
+bool isDevelopment();
+
+} // namespace Config

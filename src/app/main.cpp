@@ -1,0 +1,94 @@
+#include "Banner.h"
+#include "LauncherApplication.h"
+#include "Log.h"
+#include "SplashScreen.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLockFile>
+#include <QQuickWindow>
+#include <QtWebView>
+
+#include <exception>
+#include <memory>
+
+namespace {
+
+QString singleInstanceLockPath()
+{
+    return QDir::tempPath() + QLatin1Char('/') + QStringLiteral("CorvantaLauncherSingleton")
+        + QStringLiteral(".lock");
+}
+
+// Steps 8 to 12 of the start: everything that runs inside the fatal-error guard. The splash and
+// the launcher are destroyed before this returns, also when an exception leaves the event loop.
+int runLauncher()
+{
+    auto launcher = std::make_unique<LauncherApplication>();
+    if (!launcher->initialize()) {
+        logError(QStringLiteral("Failed to initialize launcher application!"));
+        return 1;
+    }
+    logInfo(QStringLiteral("Launcher initialized successfully"));
+    logInfo(QString());
+
+    auto splash = std::make_unique<SplashScreen>();
+    splash->show();
+    QObject::connect(splash.get(), &SplashScreen::finished, splash.get(),
+                     [launcher = launcher.get()] { launcher->run(); }, Qt::DirectConnection);
+
+    const int exitCode = QApplication::exec();
+    splash.reset();
+    launcher.reset();
+    return exitCode;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QUICK_CONTROLS_STYLE", "Basic");
+    QtWebView::initialize();
+    // The web view's engine composites through OpenGL contexts shared with Qt Quick. Qt 6.4's web
+    // view module asks for neither the sharing nor the OpenGL scene graph, and the engine then
+    // warns at start-up and may draw nothing; both must be set before the application exists.
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+
+    // Both attributes are no-ops in Qt 6 (high-DPI scaling is always on) and deprecated; they are
+    // still set so that a build against an older toolkit behaves the same.
+    QT_WARNING_PUSH
+    QT_WARNING_DISABLE_DEPRECATED
+    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps, true);
+    QT_WARNING_POP
+
+    auto app = std::make_unique<QApplication>(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Corvanta"));
+    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    QApplication::setOrganizationName(QStringLiteral("Corvanta"));
+    QApplication::setOrganizationDomain(QStringLiteral("corvanta.gg"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    auto lock = std::make_unique<QLockFile>(singleInstanceLockPath());
+    if (!lock->tryLock(100)) {
+        logError(QStringLiteral("Another instance of Corvanta Launcher is already running!"));
+        logError(QStringLiteral("Only one instance is allowed. Exiting..."));
+        return 1;
+    }
+
+    printBanner();
+
+    int exitCode = 1;
+    try {
+        exitCode = runLauncher();
+    } catch (const std::exception &error) {
+        logError(QStringLiteral("Fatal error: %1").arg(QString::fromLocal8Bit(error.what())));
+    } catch (...) {
+        logError(QStringLiteral("Unknown fatal error occurred"));
+    }
+
+    lock.reset();
+    app.reset();
+    return exitCode;
+}

@@ -1,0 +1,129 @@
+#include "Config.h"
+
+#include <QTest>
+
+namespace {
+
+// Sets or unsets one variable; a null value means unset.
+void setVariable(const char *name, const QString &value)
+{
+    if (value.isNull())
+        qunsetenv(name);
+    else
+        qputenv(name, value.toUtf8());
+}
+
+const QString unset; // null: the variable is not in the environment
+
+} // namespace
+
+class TestConfig : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        for (const char *name : {"API_BASE_URL", "WEBSOCKET_URL", "LOG_LEVEL", "NODE_ENV", "ENV"})
+            qunsetenv(name);
+    }
+
+    void stringGetters_data()
+    {
+        QTest::addColumn<QByteArray>("variable");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expected");
+
+        QTest::addRow("api unset") << QByteArray("API_BASE_URL") << unset
+                                   << QStringLiteral("https://corvanta.gg");
+        QTest::addRow("api empty") << QByteArray("API_BASE_URL") << QString("") << QString("");
+        QTest::addRow("api set") << QByteArray("API_BASE_URL")
+                                 << QStringLiteral("http://127.0.0.1:8080")
+                                 << QStringLiteral("http://127.0.0.1:8080");
+        QTest::addRow("websocket unset") << QByteArray("WEBSOCKET_URL") << unset
+                                         << QStringLiteral("https://ws.corvanta.gg:3002");
+        QTest::addRow("websocket empty") << QByteArray("WEBSOCKET_URL") << QString("")
+                                         << QString("");
+        QTest::addRow("websocket set") << QByteArray("WEBSOCKET_URL")
+                                       << QStringLiteral("http://localhost:3002")
+                                       << QStringLiteral("http://localhost:3002");
+        QTest::addRow("level unset") << QByteArray("LOG_LEVEL") << unset << QStringLiteral("INFO");
+        QTest::addRow("level empty") << QByteArray("LOG_LEVEL") << QString("") << QString("");
+        QTest::addRow("level upper-cased") << QByteArray("LOG_LEVEL") << QStringLiteral("debug")
+                                           << QStringLiteral("DEBUG");
+        QTest::addRow("level mixed case") << QByteArray("LOG_LEVEL") << QStringLiteral("wArN")
+                                          << QStringLiteral("WARN");
+    }
+
+    void stringGetters()
+    {
+        QFETCH(QByteArray, variable);
+        QFETCH(QString, value);
+        QFETCH(QString, expected);
+
+        setVariable(variable.constData(), value);
+        const QString actual = variable == "API_BASE_URL" ? Config::apiBaseUrl()
+            : variable == "WEBSOCKET_URL"                 ? Config::webSocketUrl()
+                                                          : Config::logLevel();
+        QCOMPARE(actual, expected);
+    }
+
+    void defaultsHaveTheirFixedForm()
+    {
+        const QUrl api(Config::apiBaseUrl());
+        QCOMPARE(api.scheme(), QStringLiteral("https"));
+        QVERIFY(api.path().isEmpty());
+        QVERIFY(!Config::apiBaseUrl().endsWith(QLatin1Char('/')));
+
+        const QUrl socket(Config::webSocketUrl());
+        QCOMPARE(socket.scheme(), QStringLiteral("https"));
+        QCOMPARE(socket.port(), 3002);
+        QVERIFY(socket.path().isEmpty());
+    }
+
+    void readAtEveryCall()
+    {
+        qputenv("API_BASE_URL", "http://first");
+        QCOMPARE(Config::apiBaseUrl(), QStringLiteral("http://first"));
+        qputenv("API_BASE_URL", "http://second");
+        QCOMPARE(Config::apiBaseUrl(), QStringLiteral("http://second"));
+        qunsetenv("API_BASE_URL");
+        QCOMPARE(Config::apiBaseUrl(), QStringLiteral("https://corvanta.gg"));
+    }
+
+    void isDevelopment_data()
+    {
+        QTest::addColumn<QString>("nodeEnv");
+        QTest::addColumn<QString>("env");
+        QTest::addColumn<bool>("expected");
+
+        QTest::addRow("both unset") << unset << unset << true;
+        QTest::addRow("NODE_ENV production alone") << QStringLiteral("production") << unset << true;
+        QTest::addRow("ENV production alone") << unset << QStringLiteral("production") << true;
+        QTest::addRow("both production") << QStringLiteral("production")
+                                         << QStringLiteral("production") << false;
+        QTest::addRow("NODE_ENV Development") << QStringLiteral("Development")
+                                              << QStringLiteral("production") << true;
+        QTest::addRow("ENV DEVELOPMENT") << QStringLiteral("production")
+                                         << QStringLiteral("DEVELOPMENT") << true;
+        QTest::addRow("both empty") << QString("") << QString("") << false;
+        QTest::addRow("NODE_ENV empty, ENV unset") << QString("") << unset << true;
+        QTest::addRow("padded value is not exact") << QStringLiteral(" development")
+                                                   << QStringLiteral("staging") << false;
+        QTest::addRow("both test") << QStringLiteral("test") << QStringLiteral("test") << false;
+    }
+
+    void isDevelopment()
+    {
+        QFETCH(QString, nodeEnv);
+        QFETCH(QString, env);
+        QFETCH(bool, expected);
+
+        setVariable("NODE_ENV", nodeEnv);
+        setVariable("ENV", env);
+        QCOMPARE(Config::isDevelopment(), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestConfig)
+#include "tst_config.moc"

@@ -1,0 +1,106 @@
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTest>
+#include <QTime>
+
+// The log lines as the real toolkit output writes them on standard error, byte for byte.
+class TestLog : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QByteArray runProbe(const QStringList &arguments)
+    {
+        QProcess probe;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("QT_MESSAGE_PATTERN"));
+        environment.remove(QStringLiteral("QT_LOGGING_RULES"));
+        probe.setProcessEnvironment(environment);
+        probe.start(QStringLiteral(LOGPROBE_BINARY), arguments);
+        if (!probe.waitForFinished(10000) || probe.exitCode() != 0)
+            return QByteArray("probe failed");
+        return probe.readAllStandardError();
+    }
+
+private slots:
+    void lineFormat_data()
+    {
+        QTest::addColumn<QString>("level");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QByteArray>("expectedTail");
+
+        QTest::addRow("info") << "info" << "LauncherApplication created"
+                              << QByteArray("\"LauncherApplication created\"\n");
+        QTest::addRow("debug is written") << "debug" << "x" << QByteArray("\"x\"\n");
+        QTest::addRow("warn") << "warn" << "System tray initialization failed"
+                              << QByteArray("\"System tray initialization failed\"\n");
+        QTest::addRow("error") << "error" << "boom" << QByteArray("\"boom\"\n");
+        QTest::addRow("empty message") << "info" << "" << QByteArray("\"\"\n");
+        QTest::addRow("double quote") << "info" << "say \"hi\""
+                                      << QByteArray("\"say \\\"hi\\\"\"\n");
+        QTest::addRow("backslash") << "info" << "C:\\Games"
+                                   << QByteArray("\"C:\\\\Games\"\n");
+        QTest::addRow("tab") << "info" << "a\tb" << QByteArray("\"a\\tb\"\n");
+        QTest::addRow("emoji and Persian kept") << "info" << QString::fromUtf8("✅ مسابقه")
+                                                << QByteArray("\"✅ مسابقه\"\n");
+        QTest::addRow("leading spaces kept") << "info" << "  Log Level: INFO"
+                                             << QByteArray("\"  Log Level: INFO\"\n");
+    }
+
+    void lineFormat()
+    {
+        QFETCH(QString, level);
+        QFETCH(QString, message);
+        QFETCH(QByteArray, expectedTail);
+
+        const QByteArray output = runProbe({level, message});
+
+        const QByteArray tag = level == QLatin1String("warn") ? "[WARN]"
+            : level == QLatin1String("error")               ? "[ERROR]"
+            : level == QLatin1String("debug")               ? "[DEBUG]"
+                                                            : "[INFO]";
+        // tag, a blank, the quoted time, a blank, the quoted message; nothing else on the stream
+        QCOMPARE(output.count('\n'), 1);
+        QVERIFY2(output.startsWith(tag + " \""), output.constData());
+        const QByteArray time = output.mid(tag.size() + 2, 8);
+        QVERIFY2(QTime::fromString(QString::fromLatin1(time), QStringLiteral("HH:mm:ss")).isValid(),
+                 output.constData());
+        QCOMPARE(output.mid(tag.size() + 10, 2), QByteArray("\" "));
+        QCOMPARE(output.mid(tag.size() + 12), expectedTail);
+    }
+
+    void timeIsTheLocalTimeOfTheCall()
+    {
+        const QTime before = QTime::currentTime();
+        const QByteArray output = runProbe({QStringLiteral("info"), QStringLiteral("now")});
+        const QTime after = QTime::currentTime();
+        const QTime logged = QTime::fromString(QString::fromLatin1(output.mid(8, 8)),
+                                               QStringLiteral("HH:mm:ss"));
+        QVERIFY(logged.isValid());
+        QVERIFY2(logged >= before.addMSecs(-before.msec()) && logged <= after, output.constData());
+    }
+
+    void linesFromManyThreadsStayWhole()
+    {
+        const int threads = 4;
+        const int perThread = 300;
+        const QByteArray output = runProbe(
+            {QStringLiteral("threads"), QString::number(threads), QString::number(perThread)});
+        const QList<QByteArray> lines = output.split('\n');
+        QCOMPARE(lines.size(), threads * perThread + 1); // the last split part is empty
+
+        static const QRegularExpression whole(
+            QString::fromLatin1(R"re(^\[INFO\] "\d\d:\d\d:\d\d" "thread (\d) line (\d+) \\"quoted\\""$)re"));
+        QSet<QString> seen;
+        for (int i = 0; i < lines.size() - 1; ++i) {
+            const QRegularExpressionMatch match = whole.match(QString::fromUtf8(lines[i]));
+            QVERIFY2(match.hasMatch(), lines[i].constData());
+            seen.insert(match.captured(1) + QLatin1Char('/') + match.captured(2));
+        }
+        QCOMPARE(seen.size(), threads * perThread);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLog)
+#include "tst_log.moc"

@@ -1,0 +1,146 @@
+#include "LauncherProcess.h"
+
+#include <QTest>
+
+namespace {
+
+const QStringList bannerHead = {"==================================", "  Corvanta Launcher v1.0",
+                                "==================================", "", "Configuration:"};
+
+QStringList bannerOf(const QStringList &texts)
+{
+    return texts.mid(0, 10);
+}
+
+} // namespace
+
+class TestLauncherProcess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void secondInstanceRefusedQuickly()
+    {
+        QTemporaryDir shared;
+        LauncherProcess first(shared.path());
+        QVERIFY(first.start());
+        QVERIFY(first.waitForText(QStringLiteral("Launcher initialized successfully")));
+
+        LauncherProcess second(shared.path());
+        QVERIFY(second.start());
+        QVERIFY(second.waitForExit(5000));
+
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 1);
+        QCOMPARE(second.stderrText().count(QLatin1Char('\n')), 2);
+        const QList<LauncherProcess::Line> lines = second.lines();
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines[0].log.tag, QStringLiteral("ERROR"));
+        QCOMPARE(lines[0].log.text,
+                 QStringLiteral("Another instance of Corvanta Launcher is already running!"));
+        QCOMPARE(lines[1].log.tag, QStringLiteral("ERROR"));
+        QCOMPARE(lines[1].log.text, QStringLiteral("Only one instance is allowed. Exiting..."));
+        // The lock is given 100 ms; the rest is the process starting up and tearing down.
+        QVERIFY2(second.runtimeMs() < 1500, qPrintable(QString::number(second.runtimeMs())));
+        qInfo("second instance ended after %lld ms", second.runtimeMs());
+
+        QVERIFY(first.texts().contains(QStringLiteral("Running LauncherApplication..."))
+                || first.waitForText(QStringLiteral("Running LauncherApplication...")));
+    }
+
+    void lockOfAKilledInstanceIsTakenOver()
+    {
+        QTemporaryDir shared;
+        LauncherProcess first(shared.path());
+        QVERIFY(first.start());
+        QVERIFY(first.waitForText(QStringLiteral("Launcher initialized successfully")));
+        first.stop();
+        QVERIFY(QFile::exists(shared.filePath(QStringLiteral("CorvantaLauncherSingleton.lock"))));
+
+        LauncherProcess next(shared.path());
+        QVERIFY(next.start());
+        QVERIFY(next.waitForText(QStringLiteral("Launcher initialized successfully")));
+    }
+
+    void banner_data()
+    {
+        QTest::addColumn<QStringList>("variables"); // NAME=value pairs
+        QTest::addColumn<QStringList>("configuration");
+
+        QTest::addRow("defaults") << QStringList()
+                                  << QStringList({"  API Base URL: https://corvanta.gg",
+                                                  "  WebSocket URL: https://ws.corvanta.gg:3002",
+                                                  "  Log Level: INFO",
+                                                  "  Environment: development"});
+        QTest::addRow("all given")
+            << QStringList({"API_BASE_URL=http://127.0.0.1:8080",
+                            "WEBSOCKET_URL=http://127.0.0.1:3002", "LOG_LEVEL=debug",
+                            "NODE_ENV=production", "ENV=production"})
+            << QStringList({"  API Base URL: http://127.0.0.1:8080",
+                            "  WebSocket URL: http://127.0.0.1:3002", "  Log Level: DEBUG",
+                            "  Environment: production"});
+        QTest::addRow("NODE_ENV production alone")
+            << QStringList({"NODE_ENV=production"})
+            << QStringList({"  API Base URL: https://corvanta.gg",
+                            "  WebSocket URL: https://ws.corvanta.gg:3002", "  Log Level: INFO",
+                            "  Environment: development"});
+        QTest::addRow("NODE_ENV Development")
+            << QStringList({"NODE_ENV=Development", "ENV=production"})
+            << QStringList({"  API Base URL: https://corvanta.gg",
+                            "  WebSocket URL: https://ws.corvanta.gg:3002", "  Log Level: INFO",
+                            "  Environment: development"});
+        QTest::addRow("empty values")
+            << QStringList({"API_BASE_URL=", "WEBSOCKET_URL=", "LOG_LEVEL="})
+            << QStringList({"  API Base URL: ", "  WebSocket URL: ", "  Log Level: ",
+                            "  Environment: development"});
+    }
+
+    void banner()
+    {
+        QFETCH(QStringList, variables);
+        QFETCH(QStringList, configuration);
+
+        LauncherProcess launcher;
+        for (const QString &assignment : variables) {
+            const qsizetype equals = assignment.indexOf(QLatin1Char('='));
+            launcher.setVariable(assignment.left(equals), assignment.mid(equals + 1));
+        }
+        QVERIFY(launcher.start());
+        QVERIFY(launcher.waitForText(QStringLiteral("Launcher initialized successfully")));
+
+        QCOMPARE(bannerOf(launcher.texts()), bannerHead + configuration + QStringList({""}));
+        for (const LauncherProcess::Line &line : launcher.lines())
+            QCOMPARE(line.log.tag, QStringLiteral("INFO"));
+        QCOMPARE(launcher.lines().size(), launcher.texts().size()); // nothing but log lines
+    }
+
+    void startupOrderRunsLauncherAfterSplash()
+    {
+        LauncherProcess launcher;
+        QVERIFY(launcher.start());
+        QVERIFY(launcher.waitForText(QStringLiteral("Running LauncherApplication...")));
+
+        const QStringList afterBanner = launcher.texts().mid(10);
+        QCOMPARE(afterBanner,
+                 QStringList({"Creating LauncherApplication...", "LauncherApplication created",
+                              "Initializing LauncherApplication...",
+                              "LauncherApplication initialized successfully",
+                              "Launcher initialized successfully", "", "SplashScreen created",
+                              "Splash animation finished", "Running LauncherApplication..."}));
+
+        qint64 created = -1;
+        qint64 finished = -1;
+        for (const LauncherProcess::Line &line : launcher.lines()) {
+            if (line.log.text == QLatin1String("SplashScreen created"))
+                created = line.arrivedMs;
+            if (line.log.text == QLatin1String("Splash animation finished"))
+                finished = line.arrivedMs;
+        }
+        const qint64 splashMs = finished - created;
+        qInfo("splash ran %lld ms", splashMs);
+        QVERIFY2(splashMs >= 1900 && splashMs <= 3000, qPrintable(QString::number(splashMs)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLauncherProcess)
+#include "tst_launcherprocess.moc"

@@ -1,0 +1,117 @@
+#include "LogCapture.h"
+#include "SplashScreen.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+
+// Runs on the virtual desktop that scripts/test provides (1920 x 1080, with a window manager).
+class TestSplashScreen : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QImage grabScreen()
+    {
+        return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
+            QImage::Format_RGB32);
+    }
+
+    // Share of pixels in the 128 x 128 square at the splash's centre whose colour is close to the
+    // icon's pixel at the same place, drawn over black (the desktop has no compositor, so the
+    // transparent window shows black around the icon).
+    static double iconLikeness(const QImage &screen, const QPoint &centre)
+    {
+        QImage icon(128, 128, QImage::Format_RGB32);
+        icon.fill(Qt::black);
+        {
+            QPainter painter(&icon);
+            painter.setRenderHint(QPainter::SmoothPixmapTransform);
+            painter.drawImage(QRect(0, 0, 128, 128), QImage(QStringLiteral(":/images/icon.png")));
+        }
+        int alike = 0;
+        for (int y = 0; y < 128; ++y) {
+            for (int x = 0; x < 128; ++x) {
+                const QColor expected = icon.pixelColor(x, y);
+                const QColor seen = screen.pixelColor(centre.x() - 64 + x, centre.y() - 64 + y);
+                const int distance = qAbs(expected.red() - seen.red())
+                    + qAbs(expected.green() - seen.green()) + qAbs(expected.blue() - seen.blue());
+                if (distance < 60)
+                    ++alike;
+            }
+        }
+        return alike / double(128 * 128);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QGuiApplication::platformName() == QLatin1String("xcb"),
+                 "this test needs the X server of scripts/test");
+        QCOMPARE(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 1920, 1080));
+    }
+
+    void windowSettings()
+    {
+        SplashScreen splash;
+        QCOMPARE(splash.size(), QSize(300, 300));
+        QVERIFY(splash.flags().testFlags(Qt::Tool | Qt::FramelessWindowHint
+                                         | Qt::WindowStaysOnTopHint));
+        QCOMPARE(splash.color(), QColor(Qt::transparent));
+        QCOMPARE(splash.resizeMode(), QQuickView::SizeRootObjectToView);
+        QCOMPARE(splash.source(), QUrl(QStringLiteral("qrc:/qml/SplashView.qml")));
+    }
+
+    void playsOnceCentredAndShowsTheIcon()
+    {
+        LogCapture log;
+        // The animation starts when the page has loaded, that is within the constructor.
+        QElapsedTimer clock;
+        clock.start();
+        SplashScreen splash;
+        QCOMPARE(log.texts(), QStringList({"SplashScreen created"}));
+
+        bool hiddenWhenFinished = false;
+        QSignalSpy finished(&splash, &SplashScreen::finished);
+        connect(&splash, &SplashScreen::finished, this,
+                [&] { hiddenWhenFinished = !splash.isVisible(); });
+
+        splash.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&splash));
+        // Where the window manager really put it, not just where we asked.
+        QTRY_COMPARE(splash.framePosition(), QPoint(810, 390));
+        QCOMPARE(splash.geometry(), QRect(810, 390, 300, 300));
+
+        // Halfway through the pause the icon is fully opaque.
+        QTest::qWait(int(qMax<qint64>(0, 1000 - clock.elapsed())));
+        const QImage screen = grabScreen();
+        const QString shot = QDir::temp().filePath(QStringLiteral("corvanta-splash.png"));
+        screen.copy(810, 390, 300, 300).save(shot);
+        qInfo("splash screenshot: %s", qPrintable(shot));
+        const double likeness = iconLikeness(screen, QPoint(960, 540));
+        QVERIFY2(likeness > 0.9, qPrintable(QString::number(likeness)));
+
+        QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
+        // About two seconds. The threaded render loop steps animations by the nominal refresh
+        // interval per frame; the virtual display presents frames slightly faster than that, so
+        // there the animation ends up to ~7% early.
+        const qint64 ranMs = clock.elapsed();
+        qInfo("splash played %lld ms", ranMs);
+        QVERIFY2(ranMs >= 1800 && ranMs <= 2600, qPrintable(QString::number(ranMs)));
+        QVERIFY(hiddenWhenFinished);
+        QCOMPARE(log.texts(), QStringList({"SplashScreen created", "Splash animation finished"}));
+
+        // Nothing plays a second time.
+        QTest::qWait(500);
+        QCOMPARE(finished.count(), 1);
+    }
+};
+
+QTEST_MAIN(TestSplashScreen)
+#include "tst_splashscreen.moc"
