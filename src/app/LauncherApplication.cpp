@@ -1,11 +1,30 @@
 #include "LauncherApplication.h"
 
+#include "ApiClient.h"
+#include "AuthManager.h"
+#include "DashboardWindow.h"
 #include "Log.h"
+#include "LoginWindow.h"
+
+#include <QWindow>
+
+namespace {
+
+void bringToFront(QWindow *window)
+{
+    window->show();
+    window->raise();
+    window->requestActivate();
+}
+
+} // namespace
 
 LauncherApplication::LauncherApplication(QObject *parent)
     : QObject(parent)
 {
     logInfo(QStringLiteral("Creating LauncherApplication..."));
+    m_authManager = std::make_unique<AuthManager>(this);
+    m_apiClient = std::make_unique<ApiClient>(this);
     logInfo(QStringLiteral("LauncherApplication created"));
 }
 
@@ -14,11 +33,19 @@ LauncherApplication::~LauncherApplication()
     logInfo(QStringLiteral("LauncherApplication shutting down..."));
     stopServices();
     emit applicationShuttingDown();
+    m_dashboardWindow.reset();
+    m_loginWindow.reset();
+    m_apiClient.reset();
+    m_authManager.reset();
 }
 
 bool LauncherApplication::initialize()
 {
     logInfo(QStringLiteral("Initializing LauncherApplication..."));
+    setupConnections();
+    m_loginWindow = std::make_unique<LoginWindow>(m_authManager.get(), m_apiClient.get());
+    connect(m_loginWindow.get(), &LoginWindow::loginSuccessful, this,
+            &LauncherApplication::onLoginSuccessful);
     m_initialized = true;
     logInfo(QStringLiteral("LauncherApplication initialized successfully"));
     return true;
@@ -31,11 +58,116 @@ void LauncherApplication::run()
         return;
     }
     logInfo(QStringLiteral("Running LauncherApplication..."));
+    if (m_authManager->restoreSession()) {
+        logInfo(QStringLiteral("Session restored, showing dashboard..."));
+        m_apiClient->setAuthToken(m_authManager->token());
+        showDashboard();
+        startServices();
+    } else {
+        logInfo(QStringLiteral("No session found, showing login..."));
+        showLogin();
+    }
     emit applicationReady();
+}
+
+void LauncherApplication::setupConnections()
+{
+    connect(m_authManager.get(), &AuthManager::sessionCleared, this, [this] {
+        stopServices();
+        if (m_dashboardWindow)
+            m_dashboardWindow->hide();
+        showLogin();
+    });
+}
+
+void LauncherApplication::createDashboard()
+{
+    logInfo(QStringLiteral("Creating DashboardWindow..."));
+    m_dashboardWindow = std::make_unique<DashboardWindow>(m_authManager.get());
+    DashboardWindow *dashboard = m_dashboardWindow.get();
+    connect(dashboard, &DashboardWindow::logoutRequested, this,
+            &LauncherApplication::onLogoutRequested);
+    connect(dashboard, &DashboardWindow::matchReady, this, &LauncherApplication::onMatchReady);
+    connect(dashboard, &DashboardWindow::matchStarted, this, &LauncherApplication::onMatchStarted);
+    connect(dashboard, &DashboardWindow::lobbyJoined, this, &LauncherApplication::onLobbyJoined);
+    connect(dashboard, &DashboardWindow::lobbyLeft, this, &LauncherApplication::onLobbyLeft);
+    connect(dashboard, &DashboardWindow::slotOccupied, this, &LauncherApplication::onSlotOccupied);
+}
+
+void LauncherApplication::recreateDashboard()
+{
+    logInfo(QStringLiteral("Recreating DashboardWindow..."));
+    m_dashboardWindow.reset();
+    createDashboard();
+}
+
+void LauncherApplication::showDashboard()
+{
+    if (m_loginWindow->isVisible())
+        m_loginWindow->hide();
+    if (!m_dashboardWindow)
+        createDashboard();
+    bringToFront(m_dashboardWindow.get());
+}
+
+void LauncherApplication::showLogin()
+{
+    if (m_dashboardWindow && m_dashboardWindow->isVisible())
+        m_dashboardWindow->hide();
+    bringToFront(m_loginWindow.get());
+}
+
+void LauncherApplication::startServices()
+{
+    logInfo(QStringLiteral("Starting services..."));
+    logInfo(QStringLiteral("Services started"));
 }
 
 void LauncherApplication::stopServices()
 {
     logInfo(QStringLiteral("Stopping services..."));
     logInfo(QStringLiteral("Services stopped"));
+}
+
+void LauncherApplication::onLoginSuccessful()
+{
+    logInfo(QStringLiteral("Login successful, transitioning to dashboard..."));
+    m_apiClient->setAuthToken(m_authManager->token());
+    showDashboard();
+    startServices();
+}
+
+void LauncherApplication::onLogoutRequested()
+{
+    logInfo(QStringLiteral("Logout requested..."));
+    stopServices();
+    m_authManager->clearSession();
+    m_apiClient->setAuthToken(QString());
+    showLogin();
+}
+
+void LauncherApplication::onMatchReady(const QVariantMap &matchData)
+{
+    Q_UNUSED(matchData);
+    logInfo(QStringLiteral("Match ready event from dashboard"));
+}
+
+void LauncherApplication::onMatchStarted(const QString &matchId)
+{
+    logInfo(QStringLiteral("Match started: %1").arg(matchId));
+}
+
+void LauncherApplication::onLobbyJoined()
+{
+    logInfo(QStringLiteral("Lobby joined event from dashboard"));
+}
+
+void LauncherApplication::onLobbyLeft()
+{
+    logInfo(QStringLiteral("Lobby left event from dashboard"));
+}
+
+void LauncherApplication::onSlotOccupied(const QString &side, int slotNumber)
+{
+    logInfo(QStringLiteral("Slot occupied: %1 - %2").arg(side).arg(slotNumber));
 }

@@ -1,6 +1,15 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+#include <memory>
+
+class ApiClient;
+class AuthManager;
+class DashboardWindow;
+class LoginWindow;
 
 // The spine of the launcher: creates and owns the services and the launcher windows, wires them
 // together, chooses the first window and starts and stops the per-session services.
@@ -20,8 +29,29 @@ signals:
     void applicationReady();
     void applicationShuttingDown();
 
+private slots:
+    void onLoginSuccessful();
+    void onLogoutRequested();
+    void onMatchReady(const QVariantMap &matchData);
+    void onMatchStarted(const QString &matchId);
+    void onLobbyJoined();
+    void onLobbyLeft();
+    void onSlotOccupied(const QString &side, int slotNumber);
+
 private:
+    void setupConnections();
+    void createDashboard();
+    void recreateDashboard();
+    void showDashboard();
+    void showLogin();
+    void startServices();
     void stopServices();
+
+    // Owned components, destroyed in reverse order.
+    std::unique_ptr<AuthManager> m_authManager;
+    std::unique_ptr<ApiClient> m_apiClient;
+    std::unique_ptr<LoginWindow> m_loginWindow;
+    std::unique_ptr<DashboardWindow> m_dashboardWindow;
 
     bool m_initialized = false;
 };

@@ -1,13 +1,13 @@
 #include "Banner.h"
+#include "Config.h"
 #include "LauncherApplication.h"
 #include "Log.h"
 #include "SplashScreen.h"
+#include "WebViewSetup.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLockFile>
-#include <QQuickWindow>
-#include <QtWebView>
 
 #include <exception>
 #include <memory>
@@ -20,7 +20,8 @@ QString singleInstanceLockPath()
         + QStringLiteral(".lock");
 }
 
-// Steps 8 to 12 of the start: everything that runs inside the fatal-error guard. The splash and
+// Everything from creating the launcher to the end of the event loop runs inside the fatal-error
+// guard of main. The splash and
 // the launcher are destroyed before this returns, also when an exception leaves the event loop.
 int runLauncher()
 {
@@ -48,12 +49,7 @@ int runLauncher()
 int main(int argc, char *argv[])
 {
     qputenv("QT_QUICK_CONTROLS_STYLE", "Basic");
-    QtWebView::initialize();
-    // The web view's engine composites through OpenGL contexts shared with Qt Quick. Qt 6.4's web
-    // view module asks for neither the sharing nor the OpenGL scene graph, and the engine then
-    // warns at start-up and may draw nothing; both must be set before the application exists.
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    initializeWebView();
 
     // Both attributes are no-ops in Qt 6 (high-DPI scaling is always on) and deprecated; they are
     // still set so that a build against an older toolkit behaves the same.
@@ -67,7 +63,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Corvanta"));
     QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
     QApplication::setOrganizationName(QStringLiteral("Corvanta"));
-    QApplication::setOrganizationDomain(QStringLiteral("corvanta.gg"));
+    QApplication::setOrganizationDomain(Config::platformDomain());
     QApplication::setQuitOnLastWindowClosed(false);
 
     auto lock = std::make_unique<QLockFile>(singleInstanceLockPath());

@@ -1,9 +1,9 @@
 #include "SplashScreen.h"
 
 #include "Log.h"
+#include "QmlPage.h"
 
 #include <QGuiApplication>
-#include <QQmlError>
 #include <QQuickItem>
 #include <QScreen>
 
@@ -22,14 +22,8 @@ SplashScreen::SplashScreen(QWindow *parent)
         setPosition((geometry.width() - width()) / 2, (geometry.height() - height()) / 2);
     }
 
-    setSource(QUrl(QStringLiteral("qrc:/qml/SplashView.qml")));
-
-    if (status() == QQuickView::Error) {
-        logError(QStringLiteral("Failed to load SplashView.qml"));
-        for (const QQmlError &error : errors())
-            logError(QStringLiteral("QML Error: %1").arg(error.toString()));
+    if (!loadQmlPage(this, QStringLiteral("SplashView.qml")))
         return;
-    }
 
     if (QQuickItem *root = rootObject())
         connect(root, SIGNAL(finished()), this, SLOT(onQmlFinished()));

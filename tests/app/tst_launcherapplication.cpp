@@ -2,6 +2,7 @@
 #include "LogCapture.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -10,16 +11,29 @@ class TestLauncherApplication : public QObject
 {
     Q_OBJECT
 
+private:
+    QTemporaryDir m_config;
+
 private slots:
+    void initTestCase()
+    {
+        // No stored session of the machine's user can reach the test.
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+        qputenv("API_BASE_URL", "http://127.0.0.1:9");
+    }
+
     void constructionAndInitialization()
     {
         LogCapture log;
         LauncherApplication launcher;
         QCOMPARE(log.texts(), QStringList({"Creating LauncherApplication...",
+                                           "AuthManager initialized",
+                                           "ApiClient initialized with base URL: http://127.0.0.1:9",
                                            "LauncherApplication created"}));
         log.clear();
         QVERIFY(launcher.initialize());
         QCOMPARE(log.texts(), QStringList({"Initializing LauncherApplication...",
+                                           "LoginWindow created",
                                            "LauncherApplication initialized successfully"}));
     }
 
@@ -41,7 +55,10 @@ private slots:
         QSignalSpy ready(&launcher, &LauncherApplication::applicationReady);
         LogCapture log;
         launcher.run();
-        QCOMPARE(log.texts().constFirst(), QStringLiteral("Running LauncherApplication..."));
+        QCOMPARE(log.texts(), QStringList({"Running LauncherApplication...",
+                                           "Attempting to restore session...",
+                                           "No saved session found",
+                                           "No session found, showing login..."}));
         QCOMPARE(ready.count(), 1);
     }
 

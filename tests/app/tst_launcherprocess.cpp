@@ -117,16 +117,20 @@ private slots:
     void startupOrderRunsLauncherAfterSplash()
     {
         LauncherProcess launcher;
+        launcher.setVariable(QStringLiteral("API_BASE_URL"), QStringLiteral("http://127.0.0.1:9"));
         QVERIFY(launcher.start());
-        QVERIFY(launcher.waitForText(QStringLiteral("Running LauncherApplication...")));
+        QVERIFY(launcher.waitForText(QStringLiteral("No session found, showing login...")));
 
         const QStringList afterBanner = launcher.texts().mid(10);
         QCOMPARE(afterBanner,
-                 QStringList({"Creating LauncherApplication...", "LauncherApplication created",
-                              "Initializing LauncherApplication...",
-                              "LauncherApplication initialized successfully",
+                 QStringList({"Creating LauncherApplication...", "AuthManager initialized",
+                              "ApiClient initialized with base URL: http://127.0.0.1:9",
+                              "LauncherApplication created", "Initializing LauncherApplication...",
+                              "LoginWindow created", "LauncherApplication initialized successfully",
                               "Launcher initialized successfully", "", "SplashScreen created",
-                              "Splash animation finished", "Running LauncherApplication..."}));
+                              "Splash animation finished", "Running LauncherApplication...",
+                              "Attempting to restore session...", "No saved session found",
+                              "No session found, showing login..."}));
 
         qint64 created = -1;
         qint64 finished = -1;

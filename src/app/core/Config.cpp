@@ -17,7 +17,7 @@ namespace Config {
 
 QString apiBaseUrl()
 {
-    return environmentOr("API_BASE_URL", QStringLiteral("https://corvanta.gg"));
+    return environmentOr("API_BASE_URL", QStringLiteral("https://") + platformDomain());
 }
 
 QString webSocketUrl()
@@ -35,6 +35,11 @@ bool isDevelopment()
     const QString development = QStringLiteral("development");
     return environmentOr("NODE_ENV", development).toLower() == development
         || environmentOr("ENV", development).toLower() == development;
+}
+
+QString platformDomain()
+{
+    return QStringLiteral("corvanta.gg");
 }
 
 } // namespace Config

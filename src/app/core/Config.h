@@ -11,4 +11,8 @@ QString webSocketUrl();
 QString logLevel();
 bool isDevelopment();
 
+// The platform's own domain, built into the program: the organisation domain and the hosts the
+// dashboard may show. Not derived from API_BASE_URL.
+QString platformDomain();
+
 } // namespace Config

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "WebMessageOutbox.h"
+
+#include <QQuickView>
+#include <QString>
+#include <QVariantList>
+#include <QVariantMap>
+
+class AuthManager;
+
+// The signed-in user's main window: the platform's web dashboard in an embedded web view, signed in
+// from the session token. Navigation stays on the platform's hosts; the page's requests become
+// signals.
+class DashboardWindow : public QQuickView
+{
+    Q_OBJECT
+    Q_PROPERTY(QString dashboardUrl READ dashboardUrl NOTIFY dashboardUrlChanged)
+
+public:
+    explicit DashboardWindow(AuthManager *authManager, QWindow *parent = nullptr);
+
+    QString dashboardUrl() const;
+
+    Q_INVOKABLE void handleWebMessage(const QString &channel, const QVariantList &args);
+    Q_INVOKABLE void logout();
+    Q_INVOKABLE void openExternal(const QString &url);
+    Q_INVOKABLE bool isAllowedUrl(const QString &url) const;
+
+    // The page's side of the web-message carrier (WebMessageOutbox): the page view runs the
+    // script in the page and passes its result back.
+    Q_INVOKABLE QString webMessageScript() const;
+    Q_INVOKABLE void receiveWebMessages(const QVariant &scriptResult);
+
+signals:
+    void dashboardUrlChanged();
+    void logoutRequested();
+    void matchReady(const QVariantMap &matchData);
+    void matchStarted(const QString &matchId);
+    void lobbyJoined();
+    void lobbyLeft();
+    void slotOccupied(const QString &side, int slotNumber);
+
+private:
+    void updateDashboardUrl();
+
+    AuthManager *m_authManager;
+    QString m_dashboardUrl;
+    WebMessageOutbox m_outbox;
+};

@@ -1,0 +1,182 @@
+#include "AuthManager.h"
+#include "DashboardWindow.h"
+#include "LauncherApplication.h"
+#include "LogCapture.h"
+#include "LoginWindow.h"
+#include "PlatformSimulator.h"
+#include "WebViewTestMain.h"
+
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// The launcher's sign-in, sign-out and restart flows against the simulator, on the virtual desktop.
+class TestLauncherFlows : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_config;
+    PlatformSimulator m_simulator;
+
+    template<typename Window>
+    static Window *findWindow()
+    {
+        for (QWindow *window : QGuiApplication::topLevelWindows()) {
+            if (auto *found = qobject_cast<Window *>(window))
+                return found;
+        }
+        return nullptr;
+    }
+
+    // The log texts that are among `wanted`, in the order they were logged.
+    static QStringList sequence(const QStringList &texts, const QStringList &wanted)
+    {
+        QStringList kept;
+        for (const QString &text : texts) {
+            if (wanted.contains(text))
+                kept << text;
+        }
+        return kept;
+    }
+
+    static std::unique_ptr<LauncherApplication> startLauncher()
+    {
+        auto launcher = std::make_unique<LauncherApplication>();
+        if (!launcher->initialize())
+            return nullptr;
+        launcher->run();
+        return launcher;
+    }
+
+    static void signIn(const QString &email, const QString &password)
+    {
+        LoginWindow *login = findWindow<LoginWindow>();
+        QVERIFY(login);
+        QTRY_VERIFY(login->isVisible());
+        login->login(email, password);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(qEnvironmentVariableIsSet("DISPLAY"), "needs the virtual desktop of scripts/test");
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+        QVERIFY(m_simulator.start());
+        qputenv("API_BASE_URL", m_simulator.url().toUtf8());
+    }
+
+    void init()
+    {
+        AuthManager().clearSession();
+    }
+
+    void startWithoutSessionShowsLogin()
+    {
+        LogCapture log;
+        auto launcher = startLauncher();
+        QVERIFY(launcher);
+        QVERIFY(log.texts().contains(QStringLiteral("No session found, showing login...")));
+        QVERIFY(!log.texts().contains(QStringLiteral("Starting services...")));
+        QVERIFY(!log.texts().contains(QStringLiteral("Creating DashboardWindow...")));
+        QTRY_VERIFY(findWindow<LoginWindow>()->isVisible());
+        QVERIFY(!findWindow<DashboardWindow>());
+    }
+
+    void loginLogoutAndLoginAgain()
+    {
+        auto launcher = startLauncher();
+        QVERIFY(launcher);
+        LogCapture log;
+        signIn(QStringLiteral("player@corvanta.test"), QStringLiteral("demo1234"));
+        QTRY_VERIFY(log.texts().contains(QStringLiteral("Services started")));
+        QCOMPARE(sequence(log.texts(), {"Login successful, transitioning to dashboard...",
+                                        "Creating DashboardWindow...", "Starting services...",
+                                        "Services started"}),
+                 QStringList({"Login successful, transitioning to dashboard...",
+                              "Creating DashboardWindow...", "Starting services...",
+                              "Services started"}));
+        DashboardWindow *dashboard = findWindow<DashboardWindow>();
+        QVERIFY(dashboard);
+        QTRY_VERIFY(dashboard->isVisible());
+        QVERIFY(!findWindow<LoginWindow>()->isVisible());
+        const QString firstAddress = dashboard->dashboardUrl();
+        QVERIFY(firstAddress.startsWith(m_simulator.url() + "/launcher-auth?token="));
+
+        // The dashboard's events reach the application.
+        log.clear();
+        dashboard->handleWebMessage(QStringLiteral("match:ready"), {QVariantMap()});
+        dashboard->handleWebMessage(QStringLiteral("match:started"), {QStringLiteral("m-5")});
+        dashboard->handleWebMessage(QStringLiteral("overlay:lobbyJoined"), {});
+        dashboard->handleWebMessage(QStringLiteral("overlay:lobbyLeft"), {});
+        dashboard->handleWebMessage(QStringLiteral("overlay:slotOccupied"),
+                                    {QStringLiteral("radiant"), 4});
+        QCOMPARE(sequence(log.texts(), {"Match ready event from dashboard", "Match started: m-5",
+                                        "Lobby joined event from dashboard",
+                                        "Lobby left event from dashboard",
+                                        "Slot occupied: radiant - 4"}),
+                 QStringList({"Match ready event from dashboard", "Match started: m-5",
+                              "Lobby joined event from dashboard",
+                              "Lobby left event from dashboard", "Slot occupied: radiant - 4"}));
+
+        // Logging out stops the services twice: directly and through the cleared session.
+        log.clear();
+        dashboard->logout();
+        QCOMPARE(log.count(QStringLiteral("Stopping services...")), 2);
+        QCOMPARE(log.count(QStringLiteral("Services stopped")), 2);
+        QVERIFY(log.texts().indexOf(QStringLiteral("Logout requested..."))
+                < log.texts().indexOf(QStringLiteral("Session cleared")));
+        QTRY_VERIFY(findWindow<LoginWindow>()->isVisible());
+        QVERIFY(!dashboard->isVisible());
+        QVERIFY(dashboard->dashboardUrl().isEmpty());
+        QVERIFY(!AuthManager().restoreSession());
+
+        // Signing in again reuses the hidden dashboard, already pointed at the new session.
+        log.clear();
+        signIn(QStringLiteral("captain@corvanta.test"), QStringLiteral("captain1234"));
+        QTRY_VERIFY(log.texts().contains(QStringLiteral("Services started")));
+        QCOMPARE(log.count(QStringLiteral("Creating DashboardWindow...")), 0);
+        QCOMPARE(findWindow<DashboardWindow>(), dashboard);
+        QTRY_VERIFY(dashboard->isVisible());
+        QVERIFY(dashboard->dashboardUrl() != firstAddress);
+        QVERIFY(!dashboard->dashboardUrl().isEmpty());
+    }
+
+    void startWithStoredSessionSkipsLogin()
+    {
+        {
+            AuthManager store;
+            store.saveSession(m_simulator.tokenFor(QStringLiteral("player@corvanta.test")),
+                              QStringLiteral("u-1001"), QStringLiteral("Demo Player"),
+                              QStringLiteral("player@corvanta.test"), QString());
+        }
+        LogCapture log;
+        auto launcher = startLauncher();
+        QVERIFY(launcher);
+        const QStringList expected = {"Running LauncherApplication...",
+                                      "Session restored, showing dashboard...",
+                                      "Creating DashboardWindow...", "Starting services...",
+                                      "Services started"};
+        QCOMPARE(sequence(log.texts(), expected), expected);
+        QTRY_VERIFY(findWindow<DashboardWindow>()->isVisible());
+        QTest::qWait(200);
+        QVERIFY(!findWindow<LoginWindow>()->isVisible());
+    }
+
+    void shutdownStopsServicesOnce()
+    {
+        auto launcher = startLauncher();
+        QVERIFY(launcher);
+        LogCapture log;
+        launcher.reset();
+        QCOMPARE(log.texts(), QStringList({"LauncherApplication shutting down...",
+                                           "Stopping services...", "Services stopped"}));
+        QVERIFY(!findWindow<LoginWindow>());
+        QVERIFY(!findWindow<DashboardWindow>());
+    }
+};
+
+CORVANTA_WEBVIEW_TEST_MAIN(TestLauncherFlows)
+#include "tst_launcherflows.moc"

@@ -1,0 +1,410 @@
+#include "ApiClient.h"
+#include "HttpTestServer.h"
+#include "LogCapture.h"
+#include "PlatformSimulator.h"
+
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+// What one request ended in, and in which order the client reported it.
+struct Outcome
+{
+    std::optional<QJsonObject> success;
+    std::optional<QString> error;
+    QStringList events;
+};
+
+} // namespace
+
+class TestApiClient : public QObject
+{
+    Q_OBJECT
+
+private:
+    HttpTestServer m_server;
+
+    std::unique_ptr<ApiClient> makeClient(const QString &baseUrl)
+    {
+        qputenv("API_BASE_URL", baseUrl.toUtf8());
+        return std::make_unique<ApiClient>();
+    }
+
+    // Issues one request through `issue` and waits until a callback has run.
+    static Outcome run(ApiClient &client,
+                       const std::function<void(ApiClient::SuccessCallback,
+                                                ApiClient::ErrorCallback)> &issue)
+    {
+        Outcome outcome;
+        bool done = false;
+        QMetaObject::Connection started = connect(&client, &ApiClient::requestStarted, &client,
+                                                  [&] { outcome.events << "started"; });
+        QMetaObject::Connection finished = connect(&client, &ApiClient::requestFinished, &client,
+                                                   [&] { outcome.events << "finished"; });
+        QMetaObject::Connection failed =
+            connect(&client, &ApiClient::networkError, &client,
+                    [&](const QString &message) { outcome.events << "networkError:" + message; });
+        issue(
+            [&](const QJsonObject &object) {
+                outcome.success = object;
+                outcome.events << "success";
+                done = true;
+            },
+            [&](const QString &message) {
+                outcome.error = message;
+                outcome.events << "error";
+                done = true;
+            });
+        if (!QTest::qWaitFor([&] { return done; }, 10000))
+            outcome.events << "no callback";
+        disconnect(started);
+        disconnect(finished);
+        disconnect(failed);
+        return outcome;
+    }
+
+    static Outcome runGet(ApiClient &client, const QString &path)
+    {
+        return run(client, [&](auto onSuccess, auto onError) {
+            client.get(path, std::move(onSuccess), std::move(onError));
+        });
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_server.listen());
+    }
+
+    void init()
+    {
+        m_server.setReply({});
+    }
+
+    void requestShape_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("token");
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QByteArray>("target");
+        QTest::addColumn<QByteArray>("body");
+
+        const QByteArray loginBody = "{\n    \"email\": \"ana@corvanta.test\",\n"
+                                     "    \"password\": \"p\\\"w\"\n}\n";
+        QTest::addRow("login without token") << "login" << "" << QByteArray("POST")
+                                             << QByteArray("/api/launcher/auth") << loginBody;
+        QTest::addRow("login with token") << "login" << "t0k" << QByteArray("POST")
+                                          << QByteArray("/api/launcher/auth") << loginBody;
+        QTest::addRow("live game") << "liveGame" << "abc.DEF-123" << QByteArray("GET")
+                                   << QByteArray("/api/launcher/live-game") << QByteArray();
+        QTest::addRow("notifications") << "notifications" << "abc" << QByteArray("GET")
+                                       << QByteArray("/api/launcher/notifications") << QByteArray();
+        QTest::addRow("unread count") << "unreadCount" << "abc" << QByteArray("GET")
+                                      << QByteArray("/api/launcher/notifications/unread-count")
+                                      << QByteArray();
+        QTest::addRow("token sent as stored") << "liveGame" << QString::fromUtf8("a b+c=ü")
+                                              << QByteArray("GET")
+                                              << QByteArray("/api/launcher/live-game")
+                                              << QByteArray();
+        QTest::addRow("put") << "put" << "abc" << QByteArray("PUT") << QByteArray("/api/x")
+                             << QByteArray("{\n    \"k\": 1\n}\n");
+        QTest::addRow("delete") << "delete" << "" << QByteArray("DELETE") << QByteArray("/api/x")
+                                << QByteArray();
+    }
+
+    void requestShape()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, token);
+        QFETCH(QByteArray, method);
+        QFETCH(QByteArray, target);
+        QFETCH(QByteArray, body);
+
+        auto client = makeClient(m_server.baseUrl());
+        client->setAuthToken(token);
+        const qsizetype before = m_server.requests().size();
+        run(*client, [&](auto onSuccess, auto onError) {
+            if (operation == QLatin1String("login"))
+                client->login(QStringLiteral("ana@corvanta.test"), QStringLiteral("p\"w"),
+                              std::move(onSuccess), std::move(onError));
+            else if (operation == QLatin1String("liveGame"))
+                client->getLiveGame(std::move(onSuccess), std::move(onError));
+            else if (operation == QLatin1String("notifications"))
+                client->getNotifications([onSuccess](const QJsonArray &) { onSuccess({}); },
+                                         std::move(onError));
+            else if (operation == QLatin1String("unreadCount"))
+                client->getUnreadCount([onSuccess](int) { onSuccess({}); }, std::move(onError));
+            else if (operation == QLatin1String("put"))
+                client->sendRequest(QStringLiteral("PUT"), QStringLiteral("/api/x"),
+                                    {{QStringLiteral("k"), 1}}, std::move(onSuccess),
+                                    std::move(onError));
+            else
+                client->sendRequest(QStringLiteral("DELETE"), QStringLiteral("/api/x"), {},
+                                    std::move(onSuccess), std::move(onError));
+        });
+
+        QCOMPARE(m_server.requests().size(), before + 1);
+        const HttpTestServer::Request request = m_server.requests().constLast();
+        QCOMPARE(request.method, method);
+        QCOMPARE(request.target, target);
+        QCOMPARE(request.body, body);
+        QCOMPARE(request.headers.value("content-type"), QByteArray("application/json"));
+        if (token.isEmpty())
+            QVERIFY(!request.headers.contains("authorization"));
+        else
+            QCOMPARE(request.headers.value("authorization"), "Bearer " + token.toUtf8());
+    }
+
+    void clearedTokenSendsNoHeader()
+    {
+        auto client = makeClient(m_server.baseUrl());
+        client->setAuthToken(QStringLiteral("abc"));
+        client->setAuthToken(QString());
+        runGet(*client, QStringLiteral("/api/launcher/live-game"));
+        QVERIFY(!m_server.requests().constLast().headers.contains("authorization"));
+    }
+
+    void pathIsAppendedAsItIs_data()
+    {
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QByteArray>("target");
+        QTest::addRow("no slash") << "" << QByteArray("/api/launcher/live-game");
+        QTest::addRow("base with a path") << "/v2" << QByteArray("/v2/api/launcher/live-game");
+    }
+
+    void pathIsAppendedAsItIs()
+    {
+        QFETCH(QString, suffix);
+        QFETCH(QByteArray, target);
+        auto client = makeClient(m_server.baseUrl() + suffix);
+        runGet(*client, QStringLiteral("/api/launcher/live-game"));
+        QCOMPARE(m_server.requests().constLast().target, target);
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QStringList>("events");
+        QTest::addColumn<QString>("error"); // null: success expected
+
+        const QString none;
+        QTest::addRow("object") << 200 << QByteArray("application/json") << QByteArray("{\"a\":1}")
+                                << QStringList({"started", "finished", "success"}) << none;
+        QTest::addRow("error wins over message")
+            << 401 << QByteArray("application/json")
+            << QByteArray("{\"error\":\"Invalid email or password\",\"message\":\"Unauthorized\"}")
+            << QStringList({"started", "finished", "networkError:Invalid email or password",
+                            "error"})
+            << QStringLiteral("Invalid email or password");
+        QTest::addRow("message alone") << 400 << QByteArray("application/json")
+                                       << QByteArray("{\"message\":\"Email is required\"}")
+                                       << QStringList({"started", "finished",
+                                                       "networkError:Email is required", "error"})
+                                       << QStringLiteral("Email is required");
+        QTest::addRow("error is an object")
+            << 401 << QByteArray("application/json") << QByteArray("{\"error\":{\"code\":7}}")
+            << QStringList({"started", "finished", "networkError:", "error"}) << QString("");
+        QTest::addRow("empty array") << 200 << QByteArray("application/json") << QByteArray("[]")
+                                     << QStringList({"started", "finished", "error"})
+                                     << QStringLiteral("Invalid JSON response");
+        QTest::addRow("empty body") << 200 << QByteArray("application/json") << QByteArray()
+                                    << QStringList({"started", "finished", "error"})
+                                    << QStringLiteral("Invalid JSON response");
+        QTest::addRow("not json") << 200 << QByteArray("text/plain") << QByteArray("hello")
+                                  << QStringList({"started", "finished", "error"})
+                                  << QStringLiteral("Invalid JSON response");
+        QTest::addRow("scalar") << 200 << QByteArray("application/json") << QByteArray("42")
+                                << QStringList({"started", "finished", "error"})
+                                << QStringLiteral("Invalid JSON response");
+    }
+
+    void replies()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        QFETCH(QStringList, events);
+        QFETCH(QString, error);
+
+        m_server.setReply({status, contentType, body, true});
+        auto client = makeClient(m_server.baseUrl());
+        LogCapture log;
+        const Outcome outcome = runGet(*client, QStringLiteral("/api/launcher/live-game"));
+
+        QCOMPARE(outcome.events, events);
+        if (error.isNull()) {
+            QVERIFY(outcome.success.has_value());
+            QCOMPARE(QJsonDocument(*outcome.success).toJson(QJsonDocument::Compact), body);
+            QVERIFY(log.texts().isEmpty());
+        } else {
+            QCOMPARE(outcome.error.value_or(QStringLiteral("<none>")), error);
+            const bool networkFailure = status >= 400;
+            QCOMPARE(log.texts(), networkFailure ? QStringList({"API error: " + error})
+                                                 : QStringList());
+            if (networkFailure)
+                QVERIFY(log.rawLines().constFirst().startsWith(QLatin1String("[ERROR]")));
+        }
+    }
+
+    void htmlErrorBodyKeepsTheNetworkDescription()
+    {
+        m_server.setReply({500, "text/html", "<html><body>Bad gateway</body></html>", true});
+        auto client = makeClient(m_server.baseUrl());
+        const Outcome outcome = runGet(*client, QStringLiteral("/api/launcher/live-game"));
+        QVERIFY(outcome.error.has_value());
+        QVERIFY2(outcome.error->contains(QLatin1String("Internal Server Error")),
+                 qPrintable(*outcome.error));
+        QVERIFY(!outcome.error->contains(QLatin1String("Bad gateway")));
+    }
+
+    void refusedConnectionIsAnError()
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        auto client = makeClient(QStringLiteral("http://127.0.0.1:%1").arg(port));
+        const Outcome outcome = runGet(*client, QStringLiteral("/api/launcher/live-game"));
+        QVERIFY(outcome.error.has_value());
+        QVERIFY2(outcome.error->contains(QLatin1String("refused"), Qt::CaseInsensitive),
+                 qPrintable(*outcome.error));
+        QCOMPARE(outcome.events.last(), QStringLiteral("error"));
+    }
+
+    void conversions_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("notifications");
+        QTest::addRow("count and list") << QByteArray("{\"count\":5,\"notifications\":[{},{}]}") << 5 << 2;
+        QTest::addRow("count as string") << QByteArray("{\"count\":\"5\"}") << 0 << 0;
+        QTest::addRow("members missing") << QByteArray("{}") << 0 << 0;
+        QTest::addRow("list not an array") << QByteArray("{\"notifications\":{\"a\":1}}") << 0 << 0;
+    }
+
+    void conversions()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(int, count);
+        QFETCH(int, notifications);
+        m_server.setReply({200, "application/json", body, true});
+        auto client = makeClient(m_server.baseUrl());
+
+        int receivedCount = -1;
+        client->getUnreadCount([&](int value) { receivedCount = value; }, {});
+        QTRY_COMPARE(receivedCount, count);
+
+        int receivedSize = -1;
+        client->getNotifications([&](const QJsonArray &list) { receivedSize = int(list.size()); },
+                                 {});
+        QTRY_COMPARE(receivedSize, notifications);
+    }
+
+    void unknownMethodIssuesNothing_data()
+    {
+        QTest::addColumn<QString>("method");
+        QTest::addRow("lower case") << "post";
+        QTest::addRow("patch") << "PATCH";
+        QTest::addRow("empty") << "";
+    }
+
+    void unknownMethodIssuesNothing()
+    {
+        QFETCH(QString, method);
+        auto client = makeClient(m_server.baseUrl());
+        const qsizetype before = m_server.requests().size();
+        LogCapture log;
+        const Outcome outcome = run(*client, [&](auto onSuccess, auto onError) {
+            client->sendRequest(method, QStringLiteral("/api/launcher/auth"), {},
+                                std::move(onSuccess), std::move(onError));
+        });
+        QCOMPARE(outcome.events, QStringList({"started", "finished", "error"}));
+        QCOMPARE(outcome.error.value_or(QString()),
+                 QStringLiteral("Failed to create network request"));
+        QVERIFY(log.texts().isEmpty());
+        QTest::qWait(50);
+        QCOMPARE(m_server.requests().size(), before);
+    }
+
+    void silentServerTimesOut()
+    {
+        QCOMPARE(ApiClient::DefaultRequestTimeout, std::chrono::milliseconds(30000));
+        m_server.setReply({200, "application/json", "{}", false});
+        auto client = makeClient(m_server.baseUrl());
+        QCOMPARE(client->requestTimeout(), std::chrono::milliseconds(30000));
+        client->setRequestTimeout(std::chrono::milliseconds(300));
+
+        QElapsedTimer clock;
+        clock.start();
+        const Outcome outcome = runGet(*client, QStringLiteral("/api/launcher/live-game"));
+        QVERIFY2(outcome.error.has_value(), "no callback after the timeout");
+        QVERIFY2(clock.elapsed() >= 250 && clock.elapsed() < 5000,
+                 qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(outcome.events.size(), 4); // started, finished, networkError, error
+        QCOMPARE(outcome.events[2], "networkError:" + *outcome.error);
+        qInfo("timeout reported as: %s", qPrintable(*outcome.error));
+    }
+
+    void destroyedClientCallsNoCallback()
+    {
+        m_server.setReply({200, "application/json", "{}", false});
+        auto client = makeClient(m_server.baseUrl());
+        bool called = false;
+        client->get(
+            QStringLiteral("/api/launcher/live-game"), [&](const QJsonObject &) { called = true; },
+            [&](const QString &) { called = true; });
+        QTRY_VERIFY(!m_server.requests().isEmpty());
+        client.reset();
+        QTest::qWait(100);
+        QVERIFY(!called);
+    }
+
+    void againstTheSimulator()
+    {
+        PlatformSimulator simulator;
+        QVERIFY(simulator.start());
+        auto client = makeClient(simulator.url());
+
+        Outcome wrong = run(*client, [&](auto onSuccess, auto onError) {
+            client->login(QStringLiteral("player@corvanta.test"), QStringLiteral("nope"),
+                          std::move(onSuccess), std::move(onError));
+        });
+        QCOMPARE(wrong.error.value_or(QString()), QStringLiteral("Invalid email or password"));
+
+        Outcome right = run(*client, [&](auto onSuccess, auto onError) {
+            client->login(QStringLiteral("player@corvanta.test"), QStringLiteral("demo1234"),
+                          std::move(onSuccess), std::move(onError));
+        });
+        QVERIFY(right.success.has_value());
+        const QString token = right.success->value(QLatin1String("token")).toString();
+        QVERIFY(!token.isEmpty());
+        QCOMPARE(right.success->value(QLatin1String("user")).toObject().value(QLatin1String("name")),
+                 QStringLiteral("Demo Player"));
+
+        Outcome unauthorized = runGet(*client, QStringLiteral("/api/launcher/live-game"));
+        QCOMPARE(unauthorized.error.value_or(QString()), QStringLiteral("Unauthorized"));
+
+        client->setAuthToken(token);
+        simulator.control("PUT", QStringLiteral("/__control/live-game"),
+                          QJsonDocument(QJsonObject{{QStringLiteral("matchId"), "m-7"}}));
+        Outcome live = runGet(*client, QStringLiteral("/api/launcher/live-game"));
+        QVERIFY(live.success.has_value());
+        QCOMPARE(live.success->value(QLatin1String("liveGame")).toObject().value(
+                     QLatin1String("matchId")),
+                 QStringLiteral("m-7"));
+
+        int count = -1;
+        client->getUnreadCount([&](int value) { count = value; }, {});
+        QTRY_COMPARE(count, 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestApiClient)
+#include "tst_apiclient.moc"

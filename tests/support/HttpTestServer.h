@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QTcpServer>
+
+class QTcpSocket;
+
+// A minimal HTTP/1.1 server on loopback for tests that check the exact bytes of requests and
+// control the exact bytes of replies. Answers every request with the current reply, or never when
+// the reply says so.
+class HttpTestServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Request
+    {
+        QByteArray method;
+        QByteArray target; // path and query as sent
+        QHash<QByteArray, QByteArray> headers; // lower-case names
+        QByteArray body;
+    };
+
+    struct Reply
+    {
+        int status = 200;
+        QByteArray contentType = "application/json";
+        QByteArray body = "{}";
+        bool answer = true; // false: keep the connection open and say nothing
+    };
+
+    explicit HttpTestServer(QObject *parent = nullptr);
+
+    bool listen();
+    QString baseUrl() const; // http://127.0.0.1:<port>
+    void setReply(const Reply &reply);
+    QList<Request> requests() const;
+
+signals:
+    void requestReceived();
+
+private:
+    void onNewConnection();
+    void onReadyRead(QTcpSocket *socket);
+
+    QTcpServer m_server;
+    Reply m_reply;
+    QList<Request> m_requests;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
+};

@@ -1,0 +1,80 @@
+'use strict';
+
+const { findAccount } = require('./accounts');
+const { readBody, sendJson, parseObject, dispatch } = require('./http');
+
+const OK = { ok: true };
+const invalid = (res, message = 'Invalid request body') => sendJson(res, 400, { message });
+
+// Unknown members are refused so that a typo such as "delay" fails loudly
+// instead of queueing an override that quietly does something else.
+const OVERRIDE_FIELDS = {
+  path: (v) => typeof v === 'string' && v.startsWith('/api/'),
+  status: (v) => Number.isInteger(v) && v >= 200 && v <= 599,
+  body: () => true,
+  raw: (v) => typeof v === 'string',
+  contentType: (v) => typeof v === 'string' && v !== '',
+  delayMs: (v) => Number.isFinite(v) && v >= 0,
+  hang: (v) => typeof v === 'boolean',
+};
+
+function queueOverride(req, res, state, body) {
+  const override = parseObject(body);
+  if (!override) return invalid(res);
+  for (const [name, value] of Object.entries(override)) {
+    const valid = OVERRIDE_FIELDS[name];
+    if (!valid) return invalid(res, `Unknown field "${name}"`);
+    if (!valid(value)) return invalid(res, `Invalid value for "${name}"`);
+  }
+  state.overrides.push({ status: 200, ...override });
+  return sendJson(res, 200, OK);
+}
+
+function setLiveGame(req, res, state, body) {
+  let value;
+  try {
+    value = JSON.parse(body);
+  } catch {
+    return invalid(res);
+  }
+  state.liveGame = value;
+  return sendJson(res, 200, OK);
+}
+
+function setNotifications(req, res, state, body) {
+  const request = parseObject(body);
+  if (!request || !Array.isArray(request.notifications)) return invalid(res);
+  const account = findAccount(request.email);
+  if (!account) return sendJson(res, 404, { message: 'Unknown account' });
+  state.notifications.set(account.id, request.notifications);
+  return sendJson(res, 200, OK);
+}
+
+function issueToken(req, res, state, body) {
+  const request = parseObject(body);
+  if (!request) return invalid(res);
+  const account = findAccount(request.email);
+  if (!account) return sendJson(res, 404, { message: 'Unknown account' });
+  return sendJson(res, 200, { token: state.issueToken(account) });
+}
+
+const ROUTES = {
+  '/__control/reset': {
+    POST: (req, res, state) => {
+      state.reset();
+      sendJson(res, 200, OK);
+    },
+  },
+  '/__control/live-game': { PUT: setLiveGame },
+  '/__control/notifications': { PUT: setNotifications },
+  '/__control/token': { POST: issueToken },
+  '/__control/next-response': { POST: queueOverride },
+  '/__control/requests': { GET: (req, res, state) => sendJson(res, 200, state.requestLog) },
+};
+
+async function handleControl(state, req, res, url) {
+  const body = await readBody(req);
+  return dispatch(ROUTES, url.pathname, req, res, state, body);
+}
+
+module.exports = { handleControl };
