@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QAbstractSocket>
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QUrl>
+
+class QWebSocket;
+
+// The real-time connection to the platform: Socket.IO over Engine.IO 4 on one WebSocket, with
+// bearer-token authentication, keep-alive, reconnection with back-off and one tournament
+// subscription, turning the platform's events into signals.
+class WebSocketClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int HeartbeatIntervalMs = 25000;
+    static constexpr int MaxReconnectAttempts = 10;
+
+    explicit WebSocketClient(QObject *parent = nullptr);
+    ~WebSocketClient() override;
+
+    void connectToServer(const QString &serverUrl, const QString &token, const QString &userId);
+    void reconnectWithCredentials(const QString &token, const QString &userId);
+    void disconnectFromServer();
+    void subscribeToTournament(const QString &tournamentId);
+    void unsubscribeFromTournament(const QString &tournamentId);
+    bool isConnected() const;
+
+    // The WebSocket address for a server URL and token.
+    static QUrl connectionUrl(const QString &serverUrl, const QString &token);
+    // Back-off before reconnection attempt `attempt` (1-based).
+    static int reconnectDelayMs(int attempt);
+
+    // Test seam: every timer of the client (heartbeat, back-off, dead-link detection) runs
+    // `factor` times its real length, so tests cover minutes of protocol in milliseconds. Log
+    // lines keep the real figures.
+    void setTimeScaleForTesting(double factor);
+
+signals:
+    void connected();
+    void disconnected();
+    void reconnectFailed();
+    void authenticationFailed(const QString &reason);
+    void notificationReceived(const QString &type, const QString &title, const QString &message);
+    void unreadCountChanged(int count);
+    void matchNotificationReceived(const QString &type, const QString &matchId,
+                                   const QString &matchGameId, const QString &tournamentId,
+                                   const QJsonObject &matchData);
+    void tournamentUpdateReceived(const QString &type, const QString &tournamentId,
+                                  const QString &matchId, const QString &matchGameId,
+                                  const QJsonObject &matchData);
+    void tournamentSubscribed(const QString &tournamentId);
+    void error(const QString &errorString);
+
+private slots:
+    void onConnected();
+    void onDisconnected();
+    void onTextMessageReceived(const QString &message);
+    void onError(QAbstractSocket::SocketError socketError);
+    void sendHeartbeat();
+
+private:
+    void openSocket();
+    void attemptReconnect();
+    void closeSocket();
+    void handleEngineOpen(const QString &handshake);
+    void handleServerPing();
+    void handleAuthenticated();
+    void handleConnectError(const QString &reason);
+    void handleEvent(const QString &payload);
+    void handleNotification(const QJsonObject &data);
+    void handleSilentLink();
+    void sendEvent(const QStringList &eventAndArgs);
+    int scaled(int milliseconds) const;
+
+    QWebSocket *m_socket;
+    QString m_token;
+    QString m_userId;
+    QString m_serverUrl;
+    QString m_currentTournament;
+    bool m_connected = false;
+    bool m_authenticated = false;
+    QTimer m_heartbeatTimer;
+    QTimer m_reconnectTimer;
+    QTimer m_silenceTimer; // no server ping within the interval the server announced
+    int m_silenceLimitMs = 0;
+    int m_reconnectAttempts = 0;
+    bool m_closeRequested = false;
+    double m_timeScale = 1.0;
+    const QStringList m_matchNotificationTypes;
+};
