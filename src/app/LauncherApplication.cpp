@@ -2,9 +2,15 @@
 
 #include "ApiClient.h"
 #include "AuthManager.h"
+#include "Config.h"
 #include "DashboardWindow.h"
 #include "Log.h"
 #include "LoginWindow.h"
+#include "NotificationService.h"
+#include "SystemTrayManager.h"
+#include "WebSocketClient.h"
+
+#include <QPointer>
 
 #include <QWindow>
 
@@ -25,6 +31,8 @@ LauncherApplication::LauncherApplication(QObject *parent)
     logInfo(QStringLiteral("Creating LauncherApplication..."));
     m_authManager = std::make_unique<AuthManager>(this);
     m_apiClient = std::make_unique<ApiClient>(this);
+    m_webSocketClient = std::make_unique<WebSocketClient>(this);
+    m_trayManager = std::make_unique<SystemTrayManager>();
     logInfo(QStringLiteral("LauncherApplication created"));
 }
 
@@ -35,6 +43,9 @@ LauncherApplication::~LauncherApplication()
     emit applicationShuttingDown();
     m_dashboardWindow.reset();
     m_loginWindow.reset();
+    m_trayManager.reset();
+    m_notificationService.reset();
+    m_webSocketClient.reset();
     m_apiClient.reset();
     m_authManager.reset();
 }
@@ -42,6 +53,10 @@ LauncherApplication::~LauncherApplication()
 bool LauncherApplication::initialize()
 {
     logInfo(QStringLiteral("Initializing LauncherApplication..."));
+    if (!m_trayManager->initialize())
+        logWarn(QStringLiteral("System tray initialization failed"));
+    m_notificationService = std::make_unique<NotificationService>(
+        m_apiClient.get(), m_trayManager->trayIcon(), this);
     setupConnections();
     m_loginWindow = std::make_unique<LoginWindow>(m_authManager.get(), m_apiClient.get());
     connect(m_loginWindow.get(), &LoginWindow::loginSuccessful, this,
@@ -72,12 +87,21 @@ void LauncherApplication::run()
 
 void LauncherApplication::setupConnections()
 {
+    connect(m_trayManager.get(), &SystemTrayManager::openLauncherRequested, this,
+            &LauncherApplication::onTrayActivated);
     connect(m_authManager.get(), &AuthManager::sessionCleared, this, [this] {
         stopServices();
         if (m_dashboardWindow)
             m_dashboardWindow->hide();
         showLogin();
     });
+    connect(m_webSocketClient.get(), &WebSocketClient::notificationReceived, this,
+            [this](const QString &type, const QString &title, const QString &message) {
+                m_notificationService->showNotification(title, message,
+                                                        NotificationService::iconForType(type));
+            });
+    connect(m_webSocketClient.get(), &WebSocketClient::unreadCountChanged, this,
+            [this](int count) { m_trayManager->updateBadge(count); });
 }
 
 void LauncherApplication::createDashboard()
@@ -120,13 +144,45 @@ void LauncherApplication::showLogin()
 void LauncherApplication::startServices()
 {
     logInfo(QStringLiteral("Starting services..."));
+    connectWebSocket();
+    // The tray manager outlives every request of the REST client, which the launcher owns too,
+    // but a reply may still arrive during teardown.
+    QPointer<SystemTrayManager> tray(m_trayManager.get());
+    m_apiClient->getUnreadCount(
+        [tray](int count) {
+            if (tray)
+                tray->updateBadge(count);
+        },
+        [](const QString &error) {
+            logWarn(QStringLiteral("Failed to fetch unread count: %1").arg(error));
+        });
     logInfo(QStringLiteral("Services started"));
 }
 
 void LauncherApplication::stopServices()
 {
     logInfo(QStringLiteral("Stopping services..."));
+    disconnectWebSocket();
+    m_trayManager->updateBadge(0);
     logInfo(QStringLiteral("Services stopped"));
+}
+
+void LauncherApplication::connectWebSocket()
+{
+    const QString token = m_authManager->token();
+    if (token.isEmpty())
+        return;
+    logInfo(QStringLiteral("Connecting WebSocket..."));
+    if (m_webSocketClient->isConnected())
+        m_webSocketClient->reconnectWithCredentials(token, m_authManager->userId());
+    else
+        m_webSocketClient->connectToServer(Config::webSocketUrl(), token, m_authManager->userId());
+}
+
+void LauncherApplication::disconnectWebSocket()
+{
+    logInfo(QStringLiteral("Disconnecting WebSocket..."));
+    m_webSocketClient->disconnectFromServer();
 }
 
 void LauncherApplication::onLoginSuccessful()
@@ -144,6 +200,23 @@ void LauncherApplication::onLogoutRequested()
     m_authManager->clearSession();
     m_apiClient->setAuthToken(QString());
     showLogin();
+}
+
+void LauncherApplication::onTrayActivated()
+{
+    showWindow();
+}
+
+void LauncherApplication::showWindow()
+{
+    if (m_authManager->token().isEmpty()) {
+        bringToFront(m_loginWindow.get());
+        return;
+    }
+    // A hidden dashboard is replaced by a fresh one, whose page loads anew.
+    if (!m_dashboardWindow || !m_dashboardWindow->isVisible())
+        recreateDashboard();
+    bringToFront(m_dashboardWindow.get());
 }
 
 void LauncherApplication::onMatchReady(const QVariantMap &matchData)

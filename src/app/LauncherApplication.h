@@ -10,6 +10,9 @@ class ApiClient;
 class AuthManager;
 class DashboardWindow;
 class LoginWindow;
+class NotificationService;
+class SystemTrayManager;
+class WebSocketClient;
 
 // The spine of the launcher: creates and owns the services and the launcher windows, wires them
 // together, chooses the first window and starts and stops the per-session services.
@@ -24,6 +27,9 @@ public:
     bool initialize();
     // Called once, when the splash has finished.
     void run();
+    // Brings back the window that fits the state: the login window, or a dashboard. Used by the
+    // tray's "Show Window" and by a second start of the program.
+    void showWindow();
 
 signals:
     void applicationReady();
@@ -32,6 +38,7 @@ signals:
 private slots:
     void onLoginSuccessful();
     void onLogoutRequested();
+    void onTrayActivated();
     void onMatchReady(const QVariantMap &matchData);
     void onMatchStarted(const QString &matchId);
     void onLobbyJoined();
@@ -46,10 +53,15 @@ private:
     void showLogin();
     void startServices();
     void stopServices();
+    void connectWebSocket();
+    void disconnectWebSocket();
 
     // Owned components, destroyed in reverse order.
     std::unique_ptr<AuthManager> m_authManager;
     std::unique_ptr<ApiClient> m_apiClient;
+    std::unique_ptr<WebSocketClient> m_webSocketClient;
+    std::unique_ptr<NotificationService> m_notificationService;
+    std::unique_ptr<SystemTrayManager> m_trayManager;
     std::unique_ptr<LoginWindow> m_loginWindow;
     std::unique_ptr<DashboardWindow> m_dashboardWindow;
 

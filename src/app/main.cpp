@@ -1,5 +1,6 @@
 #include "Banner.h"
 #include "Config.h"
+#include "InstanceChannel.h"
 #include "LauncherApplication.h"
 #include "Log.h"
 #include "SplashScreen.h"
@@ -20,6 +21,12 @@ QString singleInstanceLockPath()
         + QStringLiteral(".lock");
 }
 
+// Per user, like the lock: the temporary directory is the user's own.
+QString instanceChannelName()
+{
+    return QDir::tempPath() + QStringLiteral("/CorvantaLauncherSingleton.channel");
+}
+
 // Everything from creating the launcher to the end of the event loop runs inside the fatal-error
 // guard of main. The splash and
 // the launcher are destroyed before this returns, also when an exception leaves the event loop.
@@ -32,6 +39,11 @@ int runLauncher()
     }
     logInfo(QStringLiteral("Launcher initialized successfully"));
     logInfo(QString());
+
+    InstanceChannel channel(instanceChannelName());
+    QObject::connect(&channel, &InstanceChannel::activationRequested, launcher.get(),
+                     &LauncherApplication::showWindow);
+    channel.listen();
 
     auto splash = std::make_unique<SplashScreen>();
     splash->show();
@@ -70,6 +82,7 @@ int main(int argc, char *argv[])
     if (!lock->tryLock(100)) {
         logError(QStringLiteral("Another instance of Corvanta Launcher is already running!"));
         logError(QStringLiteral("Only one instance is allowed. Exiting..."));
+        InstanceChannel::requestActivation(instanceChannelName(), 100);
         return 1;
     }
 

@@ -32,7 +32,11 @@ private slots:
                                            "LauncherApplication created"}));
         log.clear();
         QVERIFY(launcher.initialize());
+        // The offscreen platform has no system tray: the launcher runs on without one.
         QCOMPARE(log.texts(), QStringList({"Initializing LauncherApplication...",
+                                           "System tray is not available on this platform",
+                                           "System tray initialization failed",
+                                           "NotificationService initialized",
                                            "LoginWindow created",
                                            "LauncherApplication initialized successfully"}));
     }
@@ -72,7 +76,8 @@ private slots:
                 [&] { seenAtShutdown = log.texts(); });
         launcher.reset();
         QCOMPARE(seenAtShutdown, QStringList({"LauncherApplication shutting down...",
-                                              "Stopping services...", "Services stopped"}));
+                                              "Stopping services...", "Disconnecting WebSocket...",
+                                              "Services stopped"}));
     }
 };
 

@@ -172,7 +172,8 @@ private slots:
         LogCapture log;
         launcher.reset();
         QCOMPARE(log.texts(), QStringList({"LauncherApplication shutting down...",
-                                           "Stopping services...", "Services stopped"}));
+                                           "Stopping services...", "Disconnecting WebSocket...",
+                                           "Services stopped"}));
         QVERIFY(!findWindow<LoginWindow>());
         QVERIFY(!findWindow<DashboardWindow>());
     }

@@ -44,8 +44,8 @@ private slots:
         QVERIFY2(second.runtimeMs() < 1000, qPrintable(QString::number(second.runtimeMs())));
         qInfo("second instance ended after %lld ms", second.runtimeMs());
 
-        QVERIFY(first.texts().contains(QStringLiteral("Running LauncherApplication..."))
-                || first.waitForText(QStringLiteral("Running LauncherApplication...")));
+        // The running instance is asked to bring its window to front.
+        QVERIFY(first.waitForText(QStringLiteral("Another start of the launcher asked for its window")));
     }
 
     void lockOfAKilledInstanceIsTakenOver()
@@ -109,9 +109,10 @@ private slots:
         QVERIFY(launcher.waitForText(QStringLiteral("Launcher initialized successfully")));
 
         QCOMPARE(bannerOf(launcher.texts()), bannerHead + configuration + QStringList({""}));
-        for (const LauncherProcess::Line &line : launcher.lines())
+        // Nothing but log lines, and the banner's all at INFO.
+        QCOMPARE(launcher.lines().size(), launcher.texts().size());
+        for (const LauncherProcess::Line &line : launcher.lines().mid(0, 10))
             QCOMPARE(line.log.tag, QStringLiteral("INFO"));
-        QCOMPARE(launcher.lines().size(), launcher.texts().size()); // nothing but log lines
     }
 
     void startupOrderRunsLauncherAfterSplash()
@@ -126,6 +127,8 @@ private slots:
                  QStringList({"Creating LauncherApplication...", "AuthManager initialized",
                               "ApiClient initialized with base URL: http://127.0.0.1:9",
                               "LauncherApplication created", "Initializing LauncherApplication...",
+                              "System tray is not available on this platform",
+                              "System tray initialization failed", "NotificationService initialized",
                               "LoginWindow created", "LauncherApplication initialized successfully",
                               "Launcher initialized successfully", "", "SplashScreen created",
                               "Splash animation finished", "Running LauncherApplication...",

@@ -136,3 +136,8 @@ QString LauncherProcess::tempPath() const
 {
     return m_tempPath;
 }
+
+qint64 LauncherProcess::processId() const
+{
+    return m_process.processId();
+}

@@ -43,6 +43,7 @@ public:
     // From start() to the process's end, or to now while it runs.
     qint64 runtimeMs() const;
     QString tempPath() const;
+    qint64 processId() const;
 
 private:
     void readAvailable();

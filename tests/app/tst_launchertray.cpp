@@ -1,0 +1,111 @@
+#include "LauncherProcess.h"
+
+#include <QFile>
+#include <QTest>
+
+// The real launcher on the virtual desktop with its tray host: quitting from the tray menu, and
+// a second start bringing back a closed window.
+class TestLauncherTray : public QObject
+{
+    Q_OBJECT
+
+private:
+    static int sh(const QString &script)
+    {
+        return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), script});
+    }
+
+    // Runs `action` on the launcher's tray icon window once the tray host has embedded it.
+    static bool onTrayIcon(qint64 pid, const QString &action)
+    {
+        const QString script = QStringLiteral(
+            "for w in $(xdotool search --onlyvisible --pid %1); do"
+            " eval $(xdotool getwindowgeometry --shell $w);"
+            " if [ $WIDTH -le 32 ] && [ $HEIGHT -le 32 ]; then"
+            " xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) %2; exit 0; fi;"
+            " done; exit 1").arg(pid).arg(action);
+        for (int attempt = 0; attempt < 50; ++attempt) {
+            if (sh(script) == 0)
+                return true;
+            QTest::qWait(100);
+        }
+        return false;
+    }
+
+    static bool loginWindowVisible()
+    {
+        return sh(QStringLiteral("xdotool search --onlyvisible --name '^Corvanta - Login$'")) == 0;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(qEnvironmentVariableIsSet("DISPLAY"), "needs the virtual desktop of scripts/test");
+    }
+
+    void quitFromTheTrayMenu()
+    {
+        LauncherProcess launcher;
+        launcher.setVariable(QStringLiteral("API_BASE_URL"), QStringLiteral("http://127.0.0.1:9"));
+        QVERIFY(launcher.start());
+        QVERIFY(launcher.waitForText(QStringLiteral("No session found, showing login...")));
+        QVERIFY(launcher.texts().contains(QStringLiteral("System tray icon initialized")));
+        const QString lock = launcher.tempPath() + QStringLiteral("/CorvantaLauncherSingleton.lock");
+        QVERIFY(QFile::exists(lock));
+
+        // Right-click opens the menu; its last entry is "Quit".
+        QVERIFY(onTrayIcon(launcher.processId(), QStringLiteral("click 3")));
+        QTest::qWait(500);
+        QCOMPARE(sh(QStringLiteral("xdotool key Up key Return")), 0);
+
+        QVERIFY(launcher.waitForExit(10000));
+        QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(launcher.exitCode(), 0);
+        QVERIFY(!QFile::exists(lock));
+        const QStringList texts = launcher.texts();
+        const qsizetype quit = texts.indexOf(QStringLiteral("Quit requested from system tray"));
+        QVERIFY(quit >= 0);
+        QCOMPARE(texts.mid(quit),
+                 QStringList({"Quit requested from system tray",
+                              "LauncherApplication shutting down...", "Stopping services...",
+                              "Disconnecting WebSocket...", "Services stopped"}));
+
+        // The next start takes the lock at once.
+        LauncherProcess next(launcher.tempPath());
+        QVERIFY(next.start());
+        QVERIFY(next.waitForText(QStringLiteral("Launcher initialized successfully")));
+    }
+
+    void secondStartBringsTheClosedWindowBack()
+    {
+        QTemporaryDir shared;
+        LauncherProcess first(shared.path());
+        first.setVariable(QStringLiteral("API_BASE_URL"), QStringLiteral("http://127.0.0.1:9"));
+        QVERIFY(first.start());
+        QVERIFY(first.waitForText(QStringLiteral("No session found, showing login...")));
+        QTRY_VERIFY(loginWindowVisible());
+
+        // Closing the window only hides it; the process stays.
+        // The window manager's own close key, sent as a real key press (a key sent to a window
+        // directly is synthetic, and openbox ignores those).
+        QCOMPARE(sh(QStringLiteral("w=$(xdotool search --onlyvisible --name '^Corvanta - Login$')"
+                                   " && xdotool windowactivate --sync $w && xdotool key alt+F4")),
+                 0);
+        QTRY_VERIFY(!loginWindowVisible());
+        QTest::qWait(200);
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QVERIFY(!first.waitForExit(0));
+
+        LauncherProcess second(shared.path());
+        QVERIFY(second.start());
+        QVERIFY(second.waitForExit(5000));
+        QCOMPARE(second.exitCode(), 1);
+        QCOMPARE(second.texts(), QStringList({"Another instance of Corvanta Launcher is already running!",
+                                              "Only one instance is allowed. Exiting..."}));
+        QVERIFY(first.waitForText(QStringLiteral("Another start of the launcher asked for its window")));
+        QTRY_VERIFY(loginWindowVisible());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLauncherTray)
+#include "tst_launchertray.moc"

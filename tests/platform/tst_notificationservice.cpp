@@ -1,0 +1,142 @@
+#include "ApiClient.h"
+#include "LogCapture.h"
+#include "NotificationService.h"
+#include "PlatformSimulator.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTest>
+
+// Runs on the offscreen platform, which has no system tray.
+class TestNotificationService : public QObject
+{
+    Q_OBJECT
+
+private:
+    PlatformSimulator m_simulator;
+
+    void setNotifications(const QJsonArray &notifications)
+    {
+        m_simulator.control("PUT", QStringLiteral("/__control/notifications"),
+                            QJsonDocument(QJsonObject{{"email", "player@corvanta.test"},
+                                                      {"notifications", notifications}}));
+    }
+
+    static QJsonObject notification(const QJsonValue &id, bool read, const QString &type)
+    {
+        return QJsonObject{{"id", id}, {"read", read}, {"type", type},
+                           {"title", "Title " + type}, {"message", "Message"}};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_simulator.start());
+        qputenv("API_BASE_URL", m_simulator.url().toUtf8());
+    }
+
+    void icons_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<int>("icon");
+        const int critical = QSystemTrayIcon::Critical;
+        const int warning = QSystemTrayIcon::Warning;
+        const int information = QSystemTrayIcon::Information;
+        for (const char *type : {"match_starting", "match_reminder", "MATCH_STARTING",
+                                 "MATCH_REMINDER", "LOBBY_READY"})
+            QTest::addRow("%s", type) << type << critical;
+        for (const char *type : {"team_invitation", "tournament_starting", "TEAM_INVITATION",
+                                 "TOURNAMENT_STARTING"})
+            QTest::addRow("%s", type) << type << warning;
+        QTest::addRow("lobby_ready lower case") << "lobby_ready" << information;
+        QTest::addRow("Match_Starting mixed case") << "Match_Starting" << information;
+        QTest::addRow("SYSTEM") << "SYSTEM" << information;
+        QTest::addRow("empty") << "" << information;
+    }
+
+    void icons()
+    {
+        QFETCH(QString, type);
+        QFETCH(int, icon);
+        QCOMPARE(int(NotificationService::iconForType(type)), icon);
+    }
+
+    void withoutTrayNothingIsShown()
+    {
+        ApiClient api;
+        NotificationService service(&api, nullptr);
+        LogCapture log;
+        service.showNotification(QStringLiteral("t"), QStringLiteral("m"),
+                                 QSystemTrayIcon::Critical);
+        QCOMPARE(log.texts(), QStringList({"System tray not available for notifications"}));
+        QVERIFY(log.rawLines().constFirst().startsWith(QLatin1String("[WARN]")));
+    }
+
+    void polling_data()
+    {
+        QTest::addColumn<QJsonArray>("notifications");
+        QTest::addColumn<QStringList>("shown"); // titles announced by two polls in a row
+
+        QTest::addRow("new unread first")
+            << QJsonArray{notification("n-2", false, "LOBBY_READY"), notification("n-1", false, "X")}
+            << QStringList({"Title LOBBY_READY"});
+        QTest::addRow("first read, later unread")
+            << QJsonArray{notification("n-2", true, "A"), notification("n-1", false, "B")}
+            << QStringList();
+        QTest::addRow("empty list") << QJsonArray() << QStringList();
+        QTest::addRow("id missing") << QJsonArray{QJsonObject{{"read", false}, {"title", "x"}}}
+                                    << QStringList();
+        QTest::addRow("id not a string") << QJsonArray{notification(7, false, "A")}
+                                         << QStringList();
+        QTest::addRow("read missing counts as unread")
+            << QJsonArray{QJsonObject{{"id", "n-9"}, {"type", "SYSTEM"}, {"title", "Title SYSTEM"}}}
+            << QStringList({"Title SYSTEM"});
+    }
+
+    void polling()
+    {
+        QFETCH(QJsonArray, notifications);
+        QFETCH(QStringList, shown);
+        setNotifications(notifications);
+        ApiClient api;
+        api.setAuthToken(m_simulator.tokenFor(QStringLiteral("player@corvanta.test")));
+        NotificationService service(&api, nullptr);
+        QSignalSpy announced(&service, &NotificationService::newNotification);
+        LogCapture log;
+
+        for (int poll = 0; poll < 2; ++poll) {
+            QSignalSpy finished(&api, &ApiClient::requestFinished);
+            QVERIFY(QMetaObject::invokeMethod(&service, "pollNotifications"));
+            QTRY_COMPARE(finished.count(), 1);
+            QTest::qWait(20);
+        }
+        QStringList titles;
+        for (const QVariantList &call : announced)
+            titles << call.value(1).toString();
+        QCOMPARE(titles, shown);
+        if (!shown.isEmpty()) {
+            QCOMPARE(announced.constFirst().value(0).toString(),
+                     notifications.first().toObject().value("type").toString());
+            QVERIFY(log.texts().contains(QStringLiteral("New notification: %1 - %2")
+                                             .arg(shown.constFirst(),
+                                                  announced.constFirst().value(0).toString())));
+            // No tray here: the balloon itself is dropped with the warning.
+            QVERIFY(log.texts().contains(QStringLiteral("System tray not available for notifications")));
+        }
+    }
+
+    void pollFailureIsLogged()
+    {
+        ApiClient api; // no token: the simulator refuses
+        NotificationService service(&api, nullptr);
+        QSignalSpy announced(&service, &NotificationService::newNotification);
+        LogCapture log;
+        QVERIFY(QMetaObject::invokeMethod(&service, "pollNotifications"));
+        QTRY_VERIFY(log.texts().contains(QStringLiteral("Failed to poll notifications: Unauthorized")));
+        QCOMPARE(announced.count(), 0);
+    }
+};
+
+QTEST_MAIN(TestNotificationService)
+#include "tst_notificationservice.moc"

@@ -1,0 +1,169 @@
+#include "LogCapture.h"
+#include "SystemTrayManager.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+// The tray icon on the virtual desktop's real tray host (trayer).
+class TestSystemTrayManager : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<SystemTrayManager> m_tray;
+
+    // Whether the red dot is drawn in the top-right 12 x 12 square of the icon.
+    static bool hasRedDot(const QIcon &icon)
+    {
+        const QImage image = icon.pixmap(32, 32).toImage();
+        int red = 0;
+        for (int y = 0; y < 12; ++y) {
+            for (int x = image.width() - 12; x < image.width(); ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                red += pixel.red() == 239 && pixel.green() == 68 && pixel.blue() == 68
+                    && pixel.alpha() == 255;
+            }
+        }
+        return red >= 60; // most of the circle of diameter 12
+    }
+
+private slots:
+    void init()
+    {
+        m_tray = std::make_unique<SystemTrayManager>();
+        LogCapture log;
+        QVERIFY(m_tray->initialize());
+        QCOMPARE(log.texts(), QStringList({"System tray icon initialized"}));
+    }
+
+    void cleanup()
+    {
+        m_tray.reset();
+    }
+
+    void iconShownWithTooltipAndMenu()
+    {
+        QSystemTrayIcon *icon = m_tray->trayIcon();
+        QVERIFY(icon);
+        QVERIFY(icon->isVisible());
+        QCOMPARE(icon->toolTip(), QStringLiteral("Corvanta"));
+        QVERIFY(!icon->icon().isNull());
+        QVERIFY(!hasRedDot(icon->icon()));
+        // Embedded by the tray host: it has a place on screen.
+        QTRY_VERIFY(icon->geometry().isValid());
+
+        QStringList entries;
+        for (QAction *action : icon->contextMenu()->actions())
+            entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        QCOMPARE(entries, QStringList({"Show Window", "-", "Quit"}));
+    }
+
+    void badge_data()
+    {
+        QTest::addColumn<QList<int>>("counts");
+        QTest::addColumn<bool>("dot");
+        QTest::addColumn<int>("logLines");
+        QTest::addRow("unread") << QList<int>{3} << true << 1;
+        QTest::addRow("same count twice") << QList<int>{3, 3} << true << 1;
+        QTest::addRow("back to zero") << QList<int>{5, 0} << false << 2;
+        QTest::addRow("negative") << QList<int>{5, -1} << false << 2;
+        QTest::addRow("zero at start changes nothing") << QList<int>{0} << false << 0;
+        QTest::addRow("large") << QList<int>{1, 250} << true << 2;
+    }
+
+    void badge()
+    {
+        QFETCH(QList<int>, counts);
+        QFETCH(bool, dot);
+        QFETCH(int, logLines);
+        LogCapture log;
+        for (int count : counts)
+            m_tray->updateBadge(count);
+        QCOMPARE(hasRedDot(m_tray->trayIcon()->icon()), dot);
+        QCOMPARE(log.texts().size(), logLines);
+        if (logLines > 0)
+            QCOMPARE(log.texts().constLast(),
+                     QStringLiteral("Tray badge updated: %1 unread").arg(counts.constLast()));
+        QCOMPARE(m_tray->trayIcon()->toolTip(), QStringLiteral("Corvanta"));
+    }
+
+    void activation_data()
+    {
+        QTest::addColumn<int>("reason");
+        QTest::addColumn<int>("requests");
+        QTest::addRow("single click") << int(QSystemTrayIcon::Trigger) << 1;
+        QTest::addRow("double click") << int(QSystemTrayIcon::DoubleClick) << 1;
+        QTest::addRow("context menu") << int(QSystemTrayIcon::Context) << 0;
+        QTest::addRow("middle click") << int(QSystemTrayIcon::MiddleClick) << 0;
+        QTest::addRow("unknown") << int(QSystemTrayIcon::Unknown) << 0;
+    }
+
+    void activation()
+    {
+        QFETCH(int, reason);
+        QFETCH(int, requests);
+        QSignalSpy open(m_tray.get(), &SystemTrayManager::openLauncherRequested);
+        LogCapture log;
+        emit m_tray->trayIcon()->activated(QSystemTrayIcon::ActivationReason(reason));
+        QCOMPARE(open.count(), requests);
+        QVERIFY(log.texts().isEmpty());
+    }
+
+    void realClickOnTheIcon()
+    {
+        QSignalSpy open(m_tray.get(), &SystemTrayManager::openLauncherRequested);
+        // Qt reports the embedded icon's geometry relative to the tray host; ask the X server
+        // where this process's 22 x 22 icon window is.
+        const QString script = QStringLiteral(
+            "for w in $(xdotool search --onlyvisible --pid %1); do"
+            " eval $(xdotool getwindowgeometry --shell $w);"
+            " if [ $WIDTH -le 32 ] && [ $HEIGHT -le 32 ]; then"
+            " xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1; exit 0; fi;"
+            " done; exit 1").arg(QCoreApplication::applicationPid());
+        // The host embeds the icon shortly after it is shown.
+        bool clicked = false;
+        for (int attempt = 0; attempt < 50 && !clicked; ++attempt) {
+            clicked = QProcess::execute(QStringLiteral("sh"), {"-c", script}) == 0;
+            if (!clicked)
+                QTest::qWait(100);
+        }
+        QVERIFY(clicked);
+        QTRY_COMPARE(open.count(), 1);
+        QTest::qWait(300);
+        QCOMPARE(open.count(), 1);
+    }
+
+    void showWindowEntry()
+    {
+        QSignalSpy open(m_tray.get(), &SystemTrayManager::openLauncherRequested);
+        LogCapture log;
+        m_tray->trayIcon()->contextMenu()->actions().constFirst()->trigger();
+        QCOMPARE(open.count(), 1);
+        QCOMPARE(log.texts(), QStringList({"Show window requested from system tray"}));
+    }
+
+    void quitAnnouncesBeforeTheLoopEnds()
+    {
+        QStringList order;
+        connect(m_tray.get(), &SystemTrayManager::quitRequested, this,
+                [&] { order << "quitRequested"; });
+        QAction *quit = m_tray->trayIcon()->contextMenu()->actions().constLast();
+        QTimer::singleShot(0, quit, &QAction::trigger);
+        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(42); });
+        // Quitting ends the application's own event loop, so run that one.
+        const int code = QCoreApplication::exec();
+        order << "loop ended";
+        QCOMPARE(code, 0);
+        QCOMPARE(order, QStringList({"quitRequested", "loop ended"}));
+    }
+};
+
+QTEST_MAIN(TestSystemTrayManager)
+#include "tst_systemtraymanager.moc"
