@@ -3,23 +3,39 @@
 const { createSimulator } = require('./src/server');
 const { ACCOUNTS } = require('./src/accounts');
 
-const USAGE = 'Usage: node tools/platform-sim [--port N]   (N in 0..65535, 0 picks a free port)';
+const USAGE = 'Usage: node tools/platform-sim [--port N] [--ping-interval MS] [--ping-timeout MS]'
+  + '   (N in 0..65535, 0 picks a free port; MS in 1..2147483647)';
 
-function parsePort(argv) {
-  if (argv.length === 0) return 0;
-  if (argv.length !== 2 || argv[0] !== '--port' || !/^\d+$/.test(argv[1])) return null;
-  const port = Number(argv[1]);
-  return port <= 65535 ? port : null;
+// Longer delays overflow Node's timers, which then fire at once.
+const MAX_DELAY = 2 ** 31 - 1;
+const OPTIONS = {
+  '--port': { name: 'port', min: 0, max: 65535 },
+  '--ping-interval': { name: 'pingInterval', min: 1, max: MAX_DELAY },
+  '--ping-timeout': { name: 'pingTimeout', min: 1, max: MAX_DELAY },
+};
+
+// Options come in any order, each at most once; anything else is refused.
+function parseOptions(argv) {
+  const options = {};
+  for (let i = 0; i < argv.length; i += 2) {
+    const option = OPTIONS[argv[i]];
+    const text = argv[i + 1];
+    if (!option || option.name in options || !/^\d+$/.test(text ?? '')) return null;
+    const value = Number(text);
+    if (value < option.min || value > option.max) return null;
+    options[option.name] = value;
+  }
+  return options;
 }
 
 async function main() {
-  const port = parsePort(process.argv.slice(2));
-  if (port === null) {
+  const options = parseOptions(process.argv.slice(2));
+  if (!options) {
     console.error(USAGE);
     process.exit(2);
   }
 
-  const simulator = await createSimulator({ port });
+  const simulator = await createSimulator(options);
   // Other programs read this first line to find the port; keep it exact.
   console.log(`Platform simulator listening on ${simulator.url}`);
   console.log('');

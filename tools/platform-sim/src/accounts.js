@@ -40,8 +40,30 @@ function defaultNotifications(account, now = Date.now()) {
   ];
 }
 
-function newToken() {
-  return crypto.randomBytes(24).toString('base64url');
+// Tokens are signed rather than remembered, so they stay valid when the simulator restarts: a
+// launcher that restores its stored session finds it still signed in, as with the real platform.
+// The key only has to be the same in every simulator run; it guards nothing.
+const SIGNING_KEY = 'corvanta-platform-simulator';
+
+function signature(payload) {
+  return crypto.createHmac('sha256', SIGNING_KEY).update(payload).digest('base64url');
 }
 
-module.exports = { ACCOUNTS, findAccount, publicUser, defaultNotifications, newToken };
+function newToken(account) {
+  const payload = `${account.id}.${crypto.randomBytes(18).toString('base64url')}`;
+  return `${payload}.${signature(payload)}`;
+}
+
+function accountForToken(token) {
+  if (typeof token !== 'string') return null;
+  const cut = token.lastIndexOf('.');
+  if (cut < 0) return null;
+  const payload = token.slice(0, cut);
+  const expected = Buffer.from(signature(payload));
+  const given = Buffer.from(token.slice(cut + 1));
+  if (given.length !== expected.length || !crypto.timingSafeEqual(given, expected)) return null;
+  const id = payload.slice(0, payload.indexOf('.'));
+  return ACCOUNTS.find((account) => account.id === id) ?? null;
+}
+
+module.exports = { ACCOUNTS, findAccount, publicUser, defaultNotifications, newToken, accountForToken };

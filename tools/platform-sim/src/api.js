@@ -39,12 +39,7 @@ const ROUTES = {
     GET: authenticated((res, state, account) => sendJson(res, 200, { notifications: state.notifications.get(account.id) })),
   },
   '/api/launcher/notifications/unread-count': {
-    GET: authenticated((res, state, account) => {
-      // Anything not explicitly marked read counts as unread, so a malformed
-      // notification set through control still shows up in the badge.
-      const count = state.notifications.get(account.id).filter((n) => n?.read !== true).length;
-      sendJson(res, 200, { count });
-    }),
+    GET: authenticated((res, state, account) => sendJson(res, 200, { count: state.unreadCount(account) })),
   },
 };
 

@@ -1,10 +1,10 @@
 'use strict';
 
 const { findAccount } = require('./accounts');
-const { readBody, sendJson, parseObject, dispatch } = require('./http');
+const { readBody, sendJson, invalid, parseObject, dispatch } = require('./http');
+const { SOCKET_ROUTES } = require('./socket-control');
 
 const OK = { ok: true };
-const invalid = (res, message = 'Invalid request body') => sendJson(res, 400, { message });
 
 // Unknown members are refused so that a typo such as "delay" fails loudly
 // instead of queueing an override that quietly does something else.
@@ -70,11 +70,12 @@ const ROUTES = {
   '/__control/token': { POST: issueToken },
   '/__control/next-response': { POST: queueOverride },
   '/__control/requests': { GET: (req, res, state) => sendJson(res, 200, state.requestLog) },
+  ...SOCKET_ROUTES,
 };
 
-async function handleControl(state, req, res, url) {
+async function handleControl(state, realtime, req, res, url) {
   const body = await readBody(req);
-  return dispatch(ROUTES, url.pathname, req, res, state, body);
+  return dispatch(ROUTES, url.pathname, req, res, state, body, realtime);
 }
 
 module.exports = { handleControl };

@@ -23,12 +23,18 @@ function sendJson(res, status, value, headers) {
   send(res, status, JSON.stringify(value), 'application/json', headers);
 }
 
+function invalid(res, message = 'Invalid request body') {
+  sendJson(res, 400, { message });
+}
+
+const isObject = (value) => value !== null && typeof value === 'object' && !Array.isArray(value);
+
 // Every JSON body the clients post goes through here, so "not JSON" and
 // "JSON but not an object" are one answer: the caller only wants an object.
 function parseObject(text) {
   try {
     const value = JSON.parse(text);
-    return value !== null && typeof value === 'object' && !Array.isArray(value) ? value : null;
+    return isObject(value) ? value : null;
   } catch {
     return null;
   }
@@ -46,4 +52,4 @@ function dispatch(routes, path, req, res, ...args) {
   return handler(req, res, ...args);
 }
 
-module.exports = { readBody, send, sendJson, parseObject, dispatch };
+module.exports = { readBody, send, sendJson, invalid, isObject, parseObject, dispatch };

@@ -5,16 +5,19 @@ const { SimulatorState } = require('./state');
 const { handleApi } = require('./api');
 const { handleControl } = require('./control');
 const { handlePage } = require('./pages');
+const { attachRealtime } = require('./realtime');
 const { sendJson } = require('./http');
 
-async function createSimulator({ host = '127.0.0.1', port = 0 } = {}) {
+// The ping defaults are Socket.IO's own; tests shorten them to see a dead
+// link detected in well under a second.
+async function createSimulator({ host = '127.0.0.1', port = 0, pingInterval = 25000, pingTimeout = 20000 } = {}) {
   const state = new SimulatorState();
   let ownPort;
 
   async function route(req, res) {
     const url = new URL(req.url, 'http://simulator.invalid');
     if (url.pathname.startsWith('/api/')) return handleApi(state, req, res, url);
-    if (url.pathname.startsWith('/__control/')) return handleControl(state, req, res, url);
+    if (url.pathname.startsWith('/__control/')) return handleControl(state, realtime, req, res, url);
     return handlePage(state, req, res, url, ownPort);
   }
 
@@ -25,8 +28,11 @@ async function createSimulator({ host = '127.0.0.1', port = 0 } = {}) {
     });
   });
 
-  // Hanging overrides keep sockets open for good, and keep-alive clients
-  // hold idle ones; close() destroys them all so it can never wait forever.
+  const realtime = attachRealtime(server, state, { pingInterval, pingTimeout });
+
+  // Hanging overrides and silenced links keep sockets open for good, and
+  // keep-alive clients hold idle ones; close() destroys them all so it can
+  // never wait forever.
   const sockets = new Set();
   server.on('connection', (socket) => {
     sockets.add(socket);

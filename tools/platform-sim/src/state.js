@@ -1,13 +1,12 @@
 'use strict';
 
-const { ACCOUNTS, defaultNotifications, newToken } = require('./accounts');
+const { ACCOUNTS, defaultNotifications, newToken, accountForToken } = require('./accounts');
 
-// Everything one simulator instance remembers. Tokens live outside reset()
-// on purpose: a test may reset between steps while the launcher keeps its
-// session, and that session must not silently expire.
+// Everything one simulator instance remembers. Tokens are not part of it:
+// they are signed (accounts.js), so neither reset() nor a restart ends a
+// launcher's session.
 class SimulatorState {
   constructor() {
-    this.tokens = new Map();
     this.reset();
   }
 
@@ -16,16 +15,21 @@ class SimulatorState {
     this.notifications = new Map(ACCOUNTS.map((account) => [account.id, defaultNotifications(account)]));
     this.overrides = [];
     this.requestLog = [];
+    this.socketEvents = [];
   }
 
   issueToken(account) {
-    const token = newToken();
-    this.tokens.set(token, account);
-    return token;
+    return newToken(account);
   }
 
   accountForToken(token) {
-    return this.tokens.get(token) ?? null;
+    return accountForToken(token);
+  }
+
+  // Anything not explicitly marked read counts as unread, so a malformed
+  // notification set through control still shows up in the badge.
+  unreadCount(account) {
+    return this.notifications.get(account.id).filter((n) => n?.read !== true).length;
   }
 
   // The first queued override that applies wins, so overrides for different

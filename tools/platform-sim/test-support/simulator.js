@@ -4,8 +4,8 @@
 // would otherwise run it as a test file of its own.
 const { createSimulator } = require('../src/server');
 
-async function startSimulator(t) {
-  const simulator = await createSimulator({ port: 0 });
+async function startSimulator(t, options = {}) {
+  const simulator = await createSimulator({ port: 0, ...options });
   // A close() that never finishes must fail the test, not stall the run.
   t.after(() => simulator.close(), { timeout: 3000 });
   return simulator;

@@ -25,7 +25,7 @@ test('login succeeds for every demo account with a fresh, usable token', async (
       assert.equal(response.status, 200, user.email);
       assert.equal(response.contentType, 'application/json');
       assert.deepEqual(response.json().user, user);
-      assert.match(response.json().token, /^[A-Za-z0-9_-]{32}$/);
+      assert.match(response.json().token, /^u-\d+\.[A-Za-z0-9_-]{24}\.[A-Za-z0-9_-]{43}$/);
     }
     assert.notEqual(first.json().token, second.json().token);
     for (const { token } of [first.json(), second.json()]) {
@@ -85,6 +85,8 @@ test('authenticated endpoints accept only a known bearer token', async (t) => {
     ['scheme with blank token', { Authorization: 'Bearer ' }, 401],
     ['bare token', { Authorization: token }, 401],
     ['unknown token', { Authorization: 'Bearer not-a-real-token' }, 401],
+    ['tampered token', { Authorization: `Bearer ${token.replace('u-1001', 'u-1002')}` }, 401],
+    ['cut signature', { Authorization: `Bearer ${token.slice(0, -1)}` }, 401],
     ['known token', { Authorization: `Bearer ${token}`, ...JSON_HEADERS }, 200],
   ];
   for (const path of AUTHENTICATED_PATHS) {
@@ -95,6 +97,16 @@ test('authenticated endpoints accept only a known bearer token', async (t) => {
       if (status === 401) assert.deepEqual(response.json(), { error: 'Unauthorized' }, `${path}: ${name}`);
     }
   }
+});
+
+test('a token stays valid for a simulator started later', async (t) => {
+  const first = await startSimulator(t);
+  const token = await tokenFor(first, PLAYER);
+  await first.close();
+  const second = await startSimulator(t);
+  const response = await call(second, 'GET', '/api/launcher/notifications/unread-count', { token });
+  assert.equal(response.status, 200);
+  assert.equal(typeof response.json().count, 'number');
 });
 
 test('the live game is null by default and shared by every account once set', async (t) => {
@@ -202,7 +214,7 @@ test('control issues tokens without a password for known accounts only', async (
   const issued = await call(sim, 'POST', '/__control/token', { body: { email: CAPTAIN } });
   assert.equal(issued.status, 200);
   const { token } = issued.json();
-  assert.match(token, /^[A-Za-z0-9_-]{32}$/);
+  assert.match(token, /^u-\d+\.[A-Za-z0-9_-]{24}\.[A-Za-z0-9_-]{43}$/);
   assert.equal((await call(sim, 'GET', '/api/launcher/live-game', { token })).status, 200);
 
   const cases = [

@@ -7,6 +7,7 @@ const path = require('node:path');
 const readline = require('node:readline');
 const { spawn } = require('node:child_process');
 const { once } = require('node:events');
+const { openLink } = require('../test-support/link');
 
 const ENTRY = path.join(__dirname, '..', 'index.js');
 const FIRST_LINE = /^Platform simulator listening on http:\/\/127\.0\.0\.1:(\d+)$/;
@@ -61,12 +62,36 @@ test('the command line announces its address, serves, and exits cleanly on a sig
   }
 });
 
+test('ping settings come in any order with the port, reach the socket endpoint, and SIGTERM still exits cleanly', async (t) => {
+  const { child, exited, nextLine } = startCli(t, ['--ping-timeout', '120', '--port', '0', '--ping-interval', '150']);
+  const match = FIRST_LINE.exec(await nextLine());
+  assert.ok(match);
+  const simulator = { url: `http://127.0.0.1:${match[1]}` };
+
+  // Left connected on purpose: the signal must not wait for it.
+  const link = await openLink(t, simulator);
+  const open = JSON.parse((await link.next()).slice(1));
+  assert.equal(open.pingInterval, 150);
+  assert.equal(open.pingTimeout, 120);
+  assert.equal((await fetch(`${simulator.url}/tournaments`)).status, 200);
+
+  child.kill('SIGTERM');
+  assert.deepEqual(await exited, [0, null]);
+  await link.closed;
+});
+
 test('the command line refuses arguments it does not understand', async (t) => {
-  for (const args of [['--port'], ['--port', 'abc'], ['--port', '70000'], ['--port', '-1'], ['--verbose']]) {
+  const refused = [
+    ['--port'], ['--port', 'abc'], ['--port', '70000'], ['--port', '-1'], ['--verbose'],
+    ['--ping-interval'], ['--ping-interval', '0'], ['--ping-interval', '-5'], ['--ping-timeout', 'abc'],
+    ['--ping-timeout', '2147483648'], ['--ping-interval', '1.5'], ['--port', '0', '--port', '1'],
+    ['--port', '0', '--ping-timeout', '100', 'extra'],
+  ];
+  for (const args of refused) {
     const { child, exited } = startCli(t, args);
     let stderr = '';
     child.stderr.on('data', (chunk) => { stderr += chunk; });
     assert.deepEqual(await exited, [2, null], args.join(' '));
-    assert.match(stderr, /^Usage: node tools\/platform-sim \[--port N\]/, args.join(' '));
+    assert.ok(stderr.startsWith('Usage: node tools/platform-sim [--port N] [--ping-interval MS] [--ping-timeout MS]'), args.join(' '));
   }
 });

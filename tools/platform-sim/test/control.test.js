@@ -64,7 +64,7 @@ test('a hanging override never answers, other requests still do, and close() sti
   assert.equal(first, 'still waiting');
   assert.equal((await call(sim, 'GET', LIVE_GAME)).status, NORMAL_STATUS);
 
-  const closed = await Promise.race([sim.close().then(() => 'closed'), sleep(1000, 'close() still waiting')]);
+  const closed = await Promise.race([sim.close().then(() => 'closed'), sleep(1000, 'close() still waiting', { ref: false })]);
   assert.equal(closed, 'closed');
   assert.equal(await outcome, 'connection closed');
 });

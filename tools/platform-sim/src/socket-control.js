@@ -1,0 +1,92 @@
+'use strict';
+
+const crypto = require('node:crypto');
+const { ACCOUNTS, findAccount } = require('./accounts');
+const { sendJson, invalid, isObject, parseObject } = require('./http');
+
+const unknownAccount = (res) => sendJson(res, 404, { message: 'Unknown account' });
+
+function listClients(req, res, state, body, realtime) {
+  sendJson(res, 200, realtime.sockets().map((socket) => ({
+    id: socket.id,
+    email: socket.data.account.email,
+    tournaments: realtime.tournamentsOf(socket),
+  })));
+}
+
+// The notification goes into the REST list as well, so that what the launcher
+// fetches after the push agrees with what was pushed.
+function notify(req, res, state, body, realtime) {
+  const request = parseObject(body);
+  if (!request || !isObject(request.notification)) return invalid(res);
+  if (request.unreadCount !== undefined && typeof request.unreadCount !== 'number') {
+    return invalid(res, 'Invalid value for "unreadCount"');
+  }
+  const accounts = request.email === undefined ? ACCOUNTS : [findAccount(request.email)];
+  if (!accounts[0]) return unknownAccount(res);
+
+  const notification = {
+    id: `n-${crypto.randomUUID()}`,
+    read: false,
+    createdAt: new Date().toISOString(),
+    ...request.notification,
+  };
+  let delivered = 0;
+  for (const account of accounts) {
+    state.notifications.get(account.id).unshift(notification);
+    const unreadCount = request.unreadCount ?? state.unreadCount(account);
+    for (const socket of realtime.sockets({ email: account.email })) {
+      socket.emit('notification:new', { notification, unreadCount });
+      delivered += 1;
+    }
+  }
+  return sendJson(res, 200, { ok: true, delivered });
+}
+
+function emit(req, res, state, body, realtime) {
+  const request = parseObject(body);
+  if (!request) return invalid(res);
+  const { event, email, tournamentId } = request;
+  if (typeof event !== 'string' || event === '') return invalid(res, 'Invalid value for "event"');
+  if (tournamentId !== undefined && typeof tournamentId !== 'string') return invalid(res, 'Invalid value for "tournamentId"');
+  if (email !== undefined && !findAccount(email)) return unknownAccount(res);
+
+  // Without "data" the event goes out with no argument at all, not with null.
+  const args = 'data' in request ? [request.data] : [];
+  const sockets = realtime.sockets({ email, tournamentId });
+  for (const socket of sockets) socket.emit(event, ...args);
+  return sendJson(res, 200, { ok: true, delivered: sockets.length });
+}
+
+// Drop and silence act on one account's sockets, or on every socket when no
+// e-mail is given; an empty body counts as none.
+function onSockets(act, countName) {
+  return (req, res, state, body, realtime) => {
+    const request = body === '' ? {} : parseObject(body);
+    if (!request) return invalid(res);
+    if (request.email !== undefined && !findAccount(request.email)) return unknownAccount(res);
+    const sockets = realtime.sockets({ email: request.email });
+    for (const socket of sockets) act(socket, realtime);
+    return sendJson(res, 200, { ok: true, [countName]: sockets.length });
+  };
+}
+
+function toggle(operation) {
+  return (req, res, state, body, realtime) => {
+    realtime[operation]();
+    sendJson(res, 200, { ok: true });
+  };
+}
+
+const SOCKET_ROUTES = {
+  '/__control/socket/clients': { GET: listClients },
+  '/__control/socket/events': { GET: (req, res, state) => sendJson(res, 200, state.socketEvents) },
+  '/__control/socket/notify': { POST: notify },
+  '/__control/socket/emit': { POST: emit },
+  '/__control/socket/drop': { POST: onSockets((socket) => socket.disconnect(true), 'dropped') },
+  '/__control/socket/silence': { POST: onSockets((socket, realtime) => realtime.silence(socket), 'silenced') },
+  '/__control/socket/stop': { POST: toggle('stop') },
+  '/__control/socket/start': { POST: toggle('start') },
+};
+
+module.exports = { SOCKET_ROUTES };
