@@ -6,7 +6,11 @@
 #include "PlatformSimulator.h"
 #include "WebViewTestMain.h"
 
+#include <QDir>
 #include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -66,11 +70,29 @@ private slots:
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         QVERIFY(m_simulator.start());
         qputenv("API_BASE_URL", m_simulator.url().toUtf8());
+        qputenv("WEBSOCKET_URL", m_simulator.url().toUtf8());
     }
 
     void init()
     {
         AuthManager().clearSession();
+        m_simulator.reset();
+    }
+
+    QJsonArray socketClients()
+    {
+        return m_simulator.control("GET", QStringLiteral("/__control/socket/clients")).array();
+    }
+
+    int unreadCountRequests()
+    {
+        int count = 0;
+        for (const QJsonValue &request :
+             m_simulator.control("GET", QStringLiteral("/__control/requests")).array()) {
+            count += request.toObject().value("path").toString()
+                == QLatin1String("/api/launcher/notifications/unread-count");
+        }
+        return count;
     }
 
     void startWithoutSessionShowsLogin()
@@ -144,6 +166,41 @@ private slots:
         QVERIFY(!dashboard->dashboardUrl().isEmpty());
     }
 
+    void servicesFollowTheSession()
+    {
+        auto launcher = startLauncher();
+        QVERIFY(launcher);
+        LogCapture log;
+        signIn(QStringLiteral("player@corvanta.test"), QStringLiteral("demo1234"));
+
+        // Signed in: the socket is up and the unread count, fetched once, is on the badge.
+        QTRY_COMPARE(socketClients().size(), 1);
+        QCOMPARE(socketClients().at(0).toObject().value("email").toString(),
+                 QStringLiteral("player@corvanta.test"));
+        QTRY_VERIFY(log.texts().contains(QStringLiteral("Tray badge updated: 1 unread")));
+        QCOMPARE(unreadCountRequests(), 1);
+        QVERIFY(log.texts().contains(QStringLiteral("Connecting WebSocket...")));
+
+        // A pushed notification becomes a balloon and moves the badge.
+        m_simulator.control(
+            "POST", QStringLiteral("/__control/socket/notify"),
+            QJsonDocument(QJsonObject{{"email", "player@corvanta.test"},
+                                      {"notification", QJsonObject{{"type", "LOBBY_READY"},
+                                                                   {"title", "Lobby ready"},
+                                                                   {"message", "Join now"}}}}));
+        QTRY_VERIFY(log.texts().contains(QStringLiteral("Notification shown: Lobby ready - Join now")));
+        QTRY_VERIFY(log.texts().contains(QStringLiteral("Tray badge updated: 2 unread")));
+        QTest::qWait(300);
+        QGuiApplication::primaryScreen()->grabWindow(0).save(
+            QDir::temp().filePath(QStringLiteral("corvanta-balloon.png")));
+
+        // Signed out: the badge is cleared and the socket closed.
+        findWindow<DashboardWindow>()->logout();
+        QVERIFY(log.texts().contains(QStringLiteral("Tray badge updated: 0 unread")));
+        QVERIFY(log.texts().contains(QStringLiteral("Disconnecting WebSocket...")));
+        QTRY_COMPARE(socketClients().size(), 0);
+    }
+
     void startWithStoredSessionSkipsLogin()
     {
         {
@@ -158,7 +215,7 @@ private slots:
         const QStringList expected = {"Running LauncherApplication...",
                                       "Session restored, showing dashboard...",
                                       "Creating DashboardWindow...", "Starting services...",
-                                      "Services started"};
+                                      "Connecting WebSocket...", "Services started"};
         QCOMPARE(sequence(log.texts(), expected), expected);
         QTRY_VERIFY(findWindow<DashboardWindow>()->isVisible());
         QTest::qWait(200);
@@ -174,6 +231,7 @@ private slots:
         QCOMPARE(log.texts(), QStringList({"LauncherApplication shutting down...",
                                            "Stopping services...", "Disconnecting WebSocket...",
                                            "Services stopped"}));
+        QTRY_COMPARE(socketClients().size(), 0);
         QVERIFY(!findWindow<LoginWindow>());
         QVERIFY(!findWindow<DashboardWindow>());
     }

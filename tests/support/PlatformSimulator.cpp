@@ -13,11 +13,12 @@ PlatformSimulator::~PlatformSimulator()
     stop();
 }
 
-bool PlatformSimulator::start()
+bool PlatformSimulator::start(const QStringList &options)
 {
     m_process.setProgram(QStringLiteral("node"));
-    m_process.setArguments({QStringLiteral(PLATFORM_SIM_DIR), QStringLiteral("--port"),
-                            QStringLiteral("0")});
+    m_process.setArguments(QStringList{QStringLiteral(PLATFORM_SIM_DIR), QStringLiteral("--port"),
+                                       QStringLiteral("0")}
+                           + options);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();
     if (!m_process.waitForStarted(10000))
@@ -59,7 +60,7 @@ QJsonDocument PlatformSimulator::control(const QByteArray &method, const QString
     QNetworkAccessManager network;
     QNetworkRequest request(QUrl(m_url + path));
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    const QByteArray payload = body.isNull() ? QByteArray("null") : body.toJson();
+    const QByteArray payload = body.isNull() ? QByteArray("{}") : body.toJson();
     QNetworkReply *reply = network.sendCustomRequest(request, method, payload);
     QEventLoop loop;
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);

@@ -14,7 +14,8 @@ public:
     PlatformSimulator(const PlatformSimulator &) = delete;
     PlatformSimulator &operator=(const PlatformSimulator &) = delete;
 
-    bool start();
+    // Extra command-line options, e.g. {"--ping-interval", "300"}.
+    bool start(const QStringList &options = {});
     void stop();
     QString url() const; // http://127.0.0.1:<port>
 
