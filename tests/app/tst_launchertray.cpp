@@ -1,3 +1,4 @@
+#include "DesktopActions.h"
 #include "LauncherProcess.h"
 
 #include <QFile>
@@ -10,31 +11,9 @@ class TestLauncherTray : public QObject
     Q_OBJECT
 
 private:
-    static int sh(const QString &script)
-    {
-        return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), script});
-    }
-
-    // Runs `action` on the launcher's tray icon window once the tray host has embedded it.
-    static bool onTrayIcon(qint64 pid, const QString &action)
-    {
-        const QString script = QStringLiteral(
-            "for w in $(xdotool search --onlyvisible --pid %1); do"
-            " eval $(xdotool getwindowgeometry --shell $w);"
-            " if [ $WIDTH -le 32 ] && [ $HEIGHT -le 32 ]; then"
-            " xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) %2; exit 0; fi;"
-            " done; exit 1").arg(pid).arg(action);
-        for (int attempt = 0; attempt < 50; ++attempt) {
-            if (sh(script) == 0)
-                return true;
-            QTest::qWait(100);
-        }
-        return false;
-    }
-
     static bool loginWindowVisible()
     {
-        return sh(QStringLiteral("xdotool search --onlyvisible --name '^Corvanta - Login$'")) == 0;
+        return runShell(QStringLiteral("xdotool search --onlyvisible --name '^Corvanta - Login$'")) == 0;
     }
 
 private slots:
@@ -54,9 +33,9 @@ private slots:
         QVERIFY(QFile::exists(lock));
 
         // Right-click opens the menu; its last entry is "Quit".
-        QVERIFY(onTrayIcon(launcher.processId(), QStringLiteral("click 3")));
+        QVERIFY(actOnTrayIcon(launcher.processId(), QStringLiteral("click 3")));
         QTest::qWait(500);
-        QCOMPARE(sh(QStringLiteral("xdotool key Up key Return")), 0);
+        QCOMPARE(runShell(QStringLiteral("xdotool key Up key Return")), 0);
 
         QVERIFY(launcher.waitForExit(10000));
         QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
@@ -88,7 +67,7 @@ private slots:
         // Closing the window only hides it; the process stays.
         // The window manager's own close key, sent as a real key press (a key sent to a window
         // directly is synthetic, and openbox ignores those).
-        QCOMPARE(sh(QStringLiteral("w=$(xdotool search --onlyvisible --name '^Corvanta - Login$')"
+        QCOMPARE(runShell(QStringLiteral("w=$(xdotool search --onlyvisible --name '^Corvanta - Login$')"
                                    " && xdotool windowactivate --sync $w && xdotool key alt+F4")),
                  0);
         QTRY_VERIFY(!loginWindowVisible());

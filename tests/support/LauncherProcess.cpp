@@ -1,5 +1,7 @@
 #include "LauncherProcess.h"
 
+#include "DesktopActions.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QTest>
@@ -74,13 +76,7 @@ bool LauncherProcess::waitForExit(int timeoutMs)
 
 void LauncherProcess::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    stopProcess(m_process);
     readAvailable();
 }
 

@@ -1,5 +1,7 @@
 #include "PlatformSimulator.h"
 
+#include "DesktopActions.h"
+
 #include <QEventLoop>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
@@ -40,13 +42,7 @@ bool PlatformSimulator::start(const QStringList &options)
 
 void PlatformSimulator::stop()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000)) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
+    stopProcess(m_process);
 }
 
 QString PlatformSimulator::url() const

@@ -1,10 +1,10 @@
+#include "DesktopActions.h"
 #include "LogCapture.h"
 #include "SystemTrayManager.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
-#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -119,22 +119,7 @@ private slots:
     void realClickOnTheIcon()
     {
         QSignalSpy open(m_tray.get(), &SystemTrayManager::openLauncherRequested);
-        // Qt reports the embedded icon's geometry relative to the tray host; ask the X server
-        // where this process's 22 x 22 icon window is.
-        const QString script = QStringLiteral(
-            "for w in $(xdotool search --onlyvisible --pid %1); do"
-            " eval $(xdotool getwindowgeometry --shell $w);"
-            " if [ $WIDTH -le 32 ] && [ $HEIGHT -le 32 ]; then"
-            " xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1; exit 0; fi;"
-            " done; exit 1").arg(QCoreApplication::applicationPid());
-        // The host embeds the icon shortly after it is shown.
-        bool clicked = false;
-        for (int attempt = 0; attempt < 50 && !clicked; ++attempt) {
-            clicked = QProcess::execute(QStringLiteral("sh"), {"-c", script}) == 0;
-            if (!clicked)
-                QTest::qWait(100);
-        }
-        QVERIFY(clicked);
+        QVERIFY(actOnTrayIcon(QCoreApplication::applicationPid(), QStringLiteral("click 1")));
         QTRY_COMPARE(open.count(), 1);
         QTest::qWait(300);
         QCOMPARE(open.count(), 1);

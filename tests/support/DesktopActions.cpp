@@ -1,0 +1,37 @@
+#include "DesktopActions.h"
+
+#include <QTest>
+
+int runShell(const QString &script)
+{
+    return QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"), script});
+}
+
+bool actOnTrayIcon(qint64 pid, const QString &action)
+{
+    // Qt reports an embedded tray icon's geometry relative to the tray host, so ask the X server
+    // where the process's small icon window is.
+    const QString script = QStringLiteral(
+        "for w in $(xdotool search --onlyvisible --pid %1); do"
+        " eval $(xdotool getwindowgeometry --shell $w);"
+        " if [ $WIDTH -le 32 ] && [ $HEIGHT -le 32 ]; then"
+        " xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) %2; exit 0; fi;"
+        " done; exit 1").arg(pid).arg(action);
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (runShell(script) == 0)
+            return true;
+        QTest::qWait(100);
+    }
+    return false;
+}
+
+void stopProcess(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+
+// Acting on the virtual desktop as a user would, through xdotool, and ending child processes.
+
+// Runs a shell command line; returns its exit code.
+int runShell(const QString &script);
+
+// Moves the pointer to the tray icon of process `pid` and runs the xdotool `action` there (for
+// example "click 1"). Waits up to five seconds for the tray host to embed the icon.
+bool actOnTrayIcon(qint64 pid, const QString &action);
+
+// Terminates a child process, killing it if it does not end within five seconds.
+void stopProcess(QProcess &process);
