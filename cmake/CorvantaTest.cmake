@@ -17,8 +17,10 @@ function(corvanta_add_test name)
   if(WITH_ASAN)
     # Address errors and undefined behaviour stop the test. Leak reports are off: at exit they
     # only list allocations of system libraries (D-Bus, the Mesa driver, already unloaded by
-    # then) that cannot be attributed or suppressed by name.
-    list(APPEND environment "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1"
+    # then) that cannot be attributed or suppressed by name. The sized-delete check is off too:
+    # the web engine's own Chromium code frees with a size that differs from the allocation's
+    # when a web view is destroyed.
+    list(APPEND environment "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:new_delete_type_mismatch=0"
                             "UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1")
   endif()
   if(ARG_DISPLAY)
