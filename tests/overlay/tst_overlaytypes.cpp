@@ -1,0 +1,146 @@
+#include "MatchData.h"
+#include "OverlayState.h"
+
+#include <QTest>
+
+class TestOverlayTypes : public QObject
+{
+    Q_OBJECT
+
+private:
+    static MatchData validRecord(const QDateTime &receivedAt)
+    {
+        MatchData match;
+        match.matchId = QStringLiteral("m-1");
+        match.userSide = QStringLiteral("Radiant");
+        match.receivedAt = receivedAt;
+        return match;
+    }
+
+private slots:
+    void stateNames_data()
+    {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("name");
+        const QStringList names = {"IDLE",         "WAITING_FOR_GAME",    "WAITING_FOR_INVITATION",
+                                   "ACCEPTING_INVITATION", "JOINING_SLOT", "WAITING_FOR_PLAYERS",
+                                   "MATCH_READY",  "IN_GAME"};
+        for (int value = 0; value < names.size(); ++value)
+            QTest::addRow("%d", value) << value << names[value];
+        QTest::addRow("8") << 8 << QString();
+        QTest::addRow("-1") << -1 << QString();
+    }
+
+    void stateNames()
+    {
+        QFETCH(int, value);
+        QFETCH(QString, name);
+        QCOMPARE(overlayStateName(value), name);
+    }
+
+    void enumeratorValues()
+    {
+        QCOMPARE(int(IDLE), 0);
+        QCOMPARE(int(JOINING_SLOT), 4);
+        QCOMPARE(int(IN_GAME), 7);
+    }
+
+    void defaults()
+    {
+        const MatchData match;
+        QCOMPARE(match.slotNumber, -1);
+        QCOMPARE(match.language, QStringLiteral("en"));
+        QVERIFY(!match.isCaptain && !match.isJoinedLobby);
+        QVERIFY(!match.isValid());
+        QVERIFY(match.isExpired(30));
+    }
+
+    void validity_data()
+    {
+        QTest::addColumn<QString>("matchId");
+        QTest::addColumn<QString>("userSide");
+        QTest::addColumn<bool>("received");
+        QTest::addColumn<bool>("valid");
+        QTest::addRow("complete") << "m-1" << "Radiant" << true << true;
+        QTest::addRow("no time") << "m-1" << "Radiant" << false << false;
+        QTest::addRow("no id") << "" << "Radiant" << true << false;
+        QTest::addRow("no side") << "m-1" << "" << true << false;
+    }
+
+    void validity()
+    {
+        QFETCH(QString, matchId);
+        QFETCH(QString, userSide);
+        QFETCH(bool, received);
+        QFETCH(bool, valid);
+        MatchData match;
+        match.matchId = matchId;
+        match.userSide = userSide;
+        if (received)
+            match.receivedAt = QDateTime::currentDateTime();
+        QCOMPARE(match.isValid(), valid);
+    }
+
+    void expiry_data()
+    {
+        QTest::addColumn<int>("ageSeconds");
+        QTest::addColumn<bool>("expired");
+        QTest::addRow("just made") << 0 << false;
+        QTest::addRow("30 min 59 s") << 30 * 60 + 59 << false;
+        QTest::addRow("31 min") << 31 * 60 << true;
+        QTest::addRow("two hours") << 2 * 3600 << true;
+        QTest::addRow("5 min in the future") << -5 * 60 << false;
+        QTest::addRow("a day in the future") << -24 * 3600 << false;
+    }
+
+    void expiry()
+    {
+        QFETCH(int, ageSeconds);
+        QFETCH(bool, expired);
+        const QDateTime now(QDate(2026, 12, 6), QTime(12, 0, 0));
+        const MatchData match = validRecord(now.addSecs(-ageSeconds));
+        QCOMPARE(match.isExpired(30, now), expired);
+    }
+
+    void copiesAreIndependent()
+    {
+        MatchData first = validRecord(QDateTime::currentDateTime());
+        MatchData second = first;
+        second.slotNumber = 4;
+        second.playerSide = QStringLiteral("dire");
+        QCOMPARE(first.slotNumber, -1);
+        QVERIFY(first.playerSide.isEmpty());
+    }
+
+    void sidesIgnoreCase_data()
+    {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<bool>("same");
+        QTest::addRow("upper and lower") << "RADIANT" << "radiant" << true;
+        QTest::addRow("mixed") << "Dire" << "dIRE" << true;
+        QTest::addRow("different") << "Radiant" << "Dire" << false;
+        QTest::addRow("padded is different") << "radiant " << "radiant" << false;
+    }
+
+    void sidesIgnoreCase()
+    {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(bool, same);
+        QCOMPARE(isSameSide(a, b), same);
+    }
+
+    void travelsInVariants()
+    {
+        MatchData match = validRecord(QDateTime::currentDateTime());
+        match.slotNumber = 3;
+        const QVariant carried = QVariant::fromValue(match);
+        QCOMPARE(carried.value<MatchData>().slotNumber, 3);
+        QCOMPARE(QVariant::fromValue(MATCH_READY).value<OverlayState>(), MATCH_READY);
+        QCOMPARE(QMetaType::fromType<MatchData>().name(), "MatchData");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestOverlayTypes)
+#include "tst_overlaytypes.moc"
