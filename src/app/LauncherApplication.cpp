@@ -7,6 +7,7 @@
 #include "Log.h"
 #include "LoginWindow.h"
 #include "NotificationService.h"
+#include "SteamLauncher.h"
 #include "SystemTrayManager.h"
 #include "WebSocketClient.h"
 
@@ -32,6 +33,7 @@ LauncherApplication::LauncherApplication(QObject *parent)
     m_authManager = std::make_unique<AuthManager>(this);
     m_apiClient = std::make_unique<ApiClient>(this);
     m_webSocketClient = std::make_unique<WebSocketClient>(this);
+    m_steamLauncher = std::make_unique<SteamLauncher>(this);
     m_trayManager = std::make_unique<SystemTrayManager>();
     logInfo(QStringLiteral("LauncherApplication created"));
 }
@@ -45,6 +47,7 @@ LauncherApplication::~LauncherApplication()
     m_loginWindow.reset();
     m_trayManager.reset();
     m_notificationService.reset();
+    m_steamLauncher.reset();
     m_webSocketClient.reset();
     m_apiClient.reset();
     m_authManager.reset();

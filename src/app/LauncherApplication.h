@@ -11,6 +11,7 @@ class AuthManager;
 class DashboardWindow;
 class LoginWindow;
 class NotificationService;
+class SteamLauncher;
 class SystemTrayManager;
 class WebSocketClient;
 
@@ -60,6 +61,8 @@ private:
     std::unique_ptr<AuthManager> m_authManager;
     std::unique_ptr<ApiClient> m_apiClient;
     std::unique_ptr<WebSocketClient> m_webSocketClient;
+    // Reachable through the meta-object system only; nothing in the launcher calls it.
+    std::unique_ptr<SteamLauncher> m_steamLauncher;
     std::unique_ptr<NotificationService> m_notificationService;
     std::unique_ptr<SystemTrayManager> m_trayManager;
     std::unique_ptr<LoginWindow> m_loginWindow;

@@ -29,6 +29,7 @@ private slots:
         QCOMPARE(log.texts(), QStringList({"Creating LauncherApplication...",
                                            "AuthManager initialized",
                                            "ApiClient initialized with base URL: http://127.0.0.1:9",
+                              "SteamLauncher initialized",
                                            "LauncherApplication created"}));
         log.clear();
         QVERIFY(launcher.initialize());

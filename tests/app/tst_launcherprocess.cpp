@@ -126,6 +126,7 @@ private slots:
         QCOMPARE(afterBanner,
                  QStringList({"Creating LauncherApplication...", "AuthManager initialized",
                               "ApiClient initialized with base URL: http://127.0.0.1:9",
+                              "SteamLauncher initialized",
                               "LauncherApplication created", "Initializing LauncherApplication...",
                               "System tray is not available on this platform",
                               "System tray initialization failed", "NotificationService initialized",
