@@ -17,6 +17,12 @@ private slots:
         QTest::addRow("icon") << "images/icon.png";
         QTest::addRow("hand") << "images/hand.png";
         QTest::addRow("ico") << "icon.ico";
+        QTest::addRow("invitation popup") << "templates/invitation_popup.png";
+        QTest::addRow("accept button") << "templates/accept_button.png";
+        QTest::addRow("lobby header") << "templates/lobby_header.png";
+        QTest::addRow("coach header") << "templates/lobby_coach_header.png";
+        QTest::addRow("slot occupied") << "templates/slot_occupied.png";
+        QTest::addRow("slot empty") << "templates/slot_empty.png";
     }
 
     void committedPicturesMatchTheGenerator()
@@ -37,6 +43,31 @@ private slots:
             QVERIFY(!freshImage.isNull());
             QCOMPARE(freshImage, committedImage);
         } while (fresh.jumpToNextImage() && committed.jumpToNextImage());
+    }
+
+    // The lobby detectors match these pictures at exactly these sizes.
+    void templatesHaveTheirSizes_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QSize>("size");
+        QTest::addRow("invitation popup") << "invitation_popup.png" << QSize(771, 587);
+        QTest::addRow("accept button") << "accept_button.png" << QSize(256, 61);
+        QTest::addRow("lobby header") << "lobby_header.png" << QSize(930, 89);
+        QTest::addRow("coach header") << "lobby_coach_header.png" << QSize(881, 60);
+        QTest::addRow("slot occupied") << "slot_occupied.png" << QSize(421, 63);
+        QTest::addRow("slot empty") << "slot_empty.png" << QSize(413, 63);
+    }
+
+    void templatesHaveTheirSizes()
+    {
+        QFETCH(QString, file);
+        QFETCH(QSize, size);
+        QImageReader reader(QStringLiteral(":/templates/") + file);
+        QCOMPARE(reader.format(), QByteArray("png"));
+        const QImage image = reader.read();
+        QVERIFY2(!image.isNull(), qPrintable(reader.errorString()));
+        QCOMPARE(image.size(), size);
+        QVERIFY(image.hasAlphaChannel());
     }
 
     void iconFileHoldsEverySize()
