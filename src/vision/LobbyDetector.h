@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <opencv2/core.hpp>
+
+// Recognises the game's lobby screen by its two header bars in the right half of the screen,
+// derives the ten player slots from where the headers are, and counts the slots that are taken.
+class LobbyDetector
+{
+public:
+    bool loadTemplates(const QString &templateDir);
+    // True when both headers are visible; then the slot regions have been recomputed.
+    bool isInLobby(const cv::Mat &screen);
+    // 0 to 10; needs a successful isInLobby on this or an earlier image.
+    int countOccupiedSlots(const cv::Mat &screen) const;
+    void calculateSlotRegions(const cv::Rect &slotArea);
+
+    // Left column top to bottom (0 to 4), then the right column (5 to 9), in screen pixels.
+    QList<cv::Rect> slotRegions;
+    bool slotRegionsCalculated = false;
+
+private:
+    cv::Mat m_headerTemplate;
+    cv::Mat m_coachHeaderTemplate;
+    cv::Mat m_occupiedSlotTemplate; // loaded and reported; a slot is taken when it is not empty
+    cv::Mat m_emptySlotTemplate;
+};

@@ -1,0 +1,664 @@
+#include "Desktop.h"
+#include "DesktopActions.h"
+#include "LogCapture.h"
+#include "PlatformBridge.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+// The fake game (tools/fake-game) as a child process, spoken to over its standard input and
+// output.
+class FakeGame
+{
+public:
+    FakeGame() = default;
+    ~FakeGame() { stop(); }
+    FakeGame(const FakeGame &) = delete;
+    FakeGame &operator=(const FakeGame &) = delete;
+
+    // Waits until the game reports its window shown.
+    bool start(const QStringList &arguments)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("QT_SCALE_FACTOR"));
+        m_process.setProcessEnvironment(environment);
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral(FAKE_GAME_BINARY), arguments);
+        const QString line = nextLine(15000);
+        if (!line.startsWith(QLatin1String("ready "))) {
+            qWarning() << "fake game did not start:" << line;
+            return false;
+        }
+        m_window = Desktop::WindowId(line.mid(6).toULongLong());
+        return m_window != Desktop::NoWindow;
+    }
+
+    // Sends one command; its answer, "ok" or "error <reason>".
+    QString command(const QString &line)
+    {
+        m_process.write(line.toUtf8() + '\n');
+        for (;;) {
+            const QString answer = nextLine(15000);
+            if (!answer.startsWith(QLatin1String("click ")))
+                return answer;
+            m_clicks << answer;
+        }
+    }
+
+    // The next click report, waiting for it if need be.
+    QString nextClick()
+    {
+        if (m_clicks.isEmpty()) {
+            const QString line = nextLine(5000);
+            if (line.startsWith(QLatin1String("click ")))
+                m_clicks << line;
+        }
+        return m_clicks.isEmpty() ? QString() : m_clicks.takeFirst();
+    }
+
+    void quit()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        command(QStringLiteral("quit"));
+        m_process.waitForFinished(5000);
+    }
+
+    void stop() { stopProcess(m_process); }
+
+    Desktop::WindowId window() const { return m_window; }
+
+private:
+    QString nextLine(int timeoutMs)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!m_process.canReadLine()) {
+            const int left = timeoutMs - int(timer.elapsed());
+            if (left <= 0 || !m_process.waitForReadyRead(left))
+                return m_process.canReadLine() ? QString() : QStringLiteral("<no answer>");
+        }
+        return QString::fromUtf8(m_process.readLine()).trimmed();
+    }
+
+    QProcess m_process;
+    Desktop::WindowId m_window = Desktop::NoWindow;
+    QStringList m_clicks;
+};
+
+bool contains(const std::vector<Desktop::WindowId> &windows, Desktop::WindowId window)
+{
+    return std::find(windows.begin(), windows.end(), window) != windows.end();
+}
+
+// A picture in which every column and every row differ from their neighbours, and columns 256
+// apart differ as well: a skewed, shifted or mirrored copy cannot match it.
+QImage distinctColumns(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, qRgb((y * 3) & 0xFF, ((x >> 8) * 64 + (y & 63)) & 0xFF, x & 0xFF));
+    }
+    return image;
+}
+
+// The same picture as the capture gives it: blue, green, red.
+cv::Mat toBgr(const QImage &image)
+{
+    cv::Mat bgr(image.height(), image.width(), CV_8UC3);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            bgr.at<cv::Vec3b>(y, x) = cv::Vec3b(uchar(qBlue(pixel)), uchar(qGreen(pixel)),
+                                                uchar(qRed(pixel)));
+        }
+    }
+    return bgr;
+}
+
+int differingPixels(const cv::Mat &a, const cv::Mat &b)
+{
+    if (a.size() != b.size() || a.type() != b.type())
+        return -1;
+    cv::Mat difference;
+    cv::absdiff(a, b, difference);
+    return cv::countNonZero(difference.reshape(1));
+}
+
+QString geometryArgument(const QRect &rect)
+{
+    return QStringLiteral("%1x%2+%3+%4").arg(rect.width()).arg(rect.height()).arg(rect.x()).arg(rect.y());
+}
+
+// A desktop backend whose capture path is chosen through its environment seam.
+std::unique_ptr<Desktop> desktopCapturingWith(const QByteArray &mode)
+{
+    qputenv("CORVANTA_X11_CAPTURE", mode);
+    std::unique_ptr<Desktop> desktop = createDesktop();
+    qunsetenv("CORVANTA_X11_CAPTURE");
+    return desktop;
+}
+
+std::unique_ptr<PlatformBridge> bridgeCapturingWith(const QByteArray &mode)
+{
+    return std::make_unique<PlatformBridge>(desktopCapturingWith(mode));
+}
+
+// System V shared-memory segments created by this process, from the kernel's own list.
+int sharedSegmentsOfThisProcess()
+{
+    QFile list(QStringLiteral("/proc/sysvipc/shm"));
+    if (!list.open(QIODevice::ReadOnly))
+        return -1;
+    list.readLine(); // header: key shmid perms size cpid lpid nattch ...
+    int count = 0;
+    const QByteArray self = QByteArray::number(qint64(::getpid()));
+    while (!list.atEnd()) {
+        const QList<QByteArray> fields = list.readLine().simplified().split(' ');
+        if (fields.size() > 4 && fields[4] == self)
+            ++count;
+    }
+    return count;
+}
+
+double medianMilliseconds(QList<qint64> nanoseconds)
+{
+    std::sort(nanoseconds.begin(), nanoseconds.end());
+    const qsizetype n = nanoseconds.size();
+    return (nanoseconds[(n - 1) / 2] + nanoseconds[n / 2]) / 2.0 / 1e6;
+}
+
+// The virtual desktop split into two monitors side by side, for as long as this lives.
+class TwoMonitors
+{
+public:
+    TwoMonitors()
+    {
+        // The left monitor takes over the real output; the right one has none of its own.
+        m_ok = runShell(QStringLiteral(
+                   "output=$(xrandr | awk '/ connected/ {print $1; exit}');"
+                   " (xrandr --setmonitor corvanta-left 960/254x1080/286+0+0 \"$output\""
+                   " && xrandr --setmonitor corvanta-right 960/254x1080/286+960+0 none) >/dev/null"))
+            == 0;
+    }
+    ~TwoMonitors()
+    {
+        runShell(QStringLiteral("xrandr --delmonitor corvanta-left; xrandr --delmonitor corvanta-right"));
+        // The next test starts with the toolkit back on one screen.
+        if (!QTest::qWaitFor([] { return QGuiApplication::screens().size() == 1; }, 10000))
+            qWarning("the toolkit still shows more than one screen");
+    }
+    TwoMonitors(const TwoMonitors &) = delete;
+    TwoMonitors &operator=(const TwoMonitors &) = delete;
+
+    bool isSet() const { return m_ok; }
+
+private:
+    bool m_ok = false;
+};
+
+QStringList screenNames()
+{
+    QStringList names;
+    for (const QScreen *screen : QGuiApplication::screens())
+        names << screen->name();
+    return names;
+}
+
+} // namespace
+
+class TestDesktopX11 : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_temp;
+
+    QString savePicture(const QImage &picture, const QString &name)
+    {
+        const QString path = m_temp.filePath(name);
+        return picture.save(path) ? path : QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(qEnvironmentVariableIsSet("DISPLAY"), "needs an X server");
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+        QVERIFY(m_temp.isValid());
+    }
+
+    void lookupsOnRealWindows_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("state"); // a fake-game command, or empty
+        QTest::addColumn<bool>("direct");   // the direct lookup finds the game's window
+        QTest::addColumn<bool>("visible");  // isDota2WindowVisible()
+        QTest::addColumn<QString>("failure"); // the capture's log line; empty: it captures
+        QTest::addRow("exact title") << "Dota 2" << "" << true << true << "";
+        QTest::addRow("capitals") << "DOTA 2" << "" << true << true << "";
+        QTest::addRow("Dota 2 - Tools") << "Dota 2 - Tools" << "" << false << false << "";
+        QTest::addRow("hidden") << "Dota 2" << "hide" << true << false
+                                << "Invalid Dota 2 window dimensions";
+        QTest::addRow("minimised") << "Dota 2" << "minimize" << true << false
+                                   << "Invalid Dota 2 window dimensions";
+        QTest::addRow("hidden Dota 2 - Tools") << "Dota 2 - Tools" << "hide" << false << false
+                                               << "Dota 2 window not found";
+        QTest::addRow("minimised Dota 2 - Tools") << "Dota 2 - Tools" << "minimize" << false
+                                                  << false << "Dota 2 window not found";
+        QTest::addRow("another game") << "Dota" << "" << false << false << "Dota 2 window not found";
+    }
+
+    void lookupsOnRealWindows()
+    {
+        QFETCH(QString, title);
+        QFETCH(QString, state);
+        QFETCH(bool, direct);
+        QFETCH(bool, visible);
+        QFETCH(QString, failure);
+        const QRect geometry(200, 150, 640, 480);
+        FakeGame game;
+        QVERIFY(game.start({"--title", title, "--geometry", geometryArgument(geometry)}));
+        if (!state.isEmpty())
+            QCOMPARE(game.command(state), QStringLiteral("ok"));
+
+        const std::unique_ptr<Desktop> desktop = createDesktop();
+        if (state == QLatin1String("hide")) {
+            // Withdrawn: once the window manager lets go of it, it is no longer enumerated, yet
+            // the direct lookup still finds it, as FindWindowW finds hidden windows.
+            QTRY_VERIFY(!contains(desktop->topLevelWindows(), game.window()));
+        } else {
+            QVERIFY(contains(desktop->topLevelWindows(), game.window()));
+        }
+        QCOMPARE(desktop->findWindowByTitle("Dota 2"), direct ? game.window() : Desktop::NoWindow);
+        QCOMPARE(QString::fromStdString(desktop->windowTitle(game.window())), title);
+
+        PlatformBridge bridge;
+        LogCapture log;
+        QCOMPARE(bridge.isDota2WindowVisible(), visible);
+        const cv::Mat image = bridge.captureDota2Window();
+        if (failure.isEmpty()) {
+            QVERIFY(log.texts().isEmpty());
+            QCOMPARE(image.cols, geometry.width());
+            QCOMPARE(image.rows, geometry.height());
+        } else {
+            QVERIFY(image.empty());
+            QCOMPARE(log.texts(), QStringList({failure}));
+        }
+    }
+
+    void enumerationIsTopmostFirst()
+    {
+        // Two matches told apart by their widths.
+        FakeGame lower;
+        QVERIFY(lower.start({"--title", "Dota 2 - Lower", "--geometry", "300x200+100+100"}));
+        FakeGame upper;
+        QVERIFY(upper.start({"--title", "Dota 2 - Upper", "--geometry", "320x240+150+150"}));
+        QCOMPARE(upper.command("raise"), QStringLiteral("ok"));
+
+        const std::unique_ptr<Desktop> desktop = createDesktop();
+        const std::vector<Desktop::WindowId> windows = desktop->topLevelWindows();
+        const auto position = [&](Desktop::WindowId window) {
+            return std::find(windows.begin(), windows.end(), window) - windows.begin();
+        };
+        QVERIFY(position(upper.window()) < position(lower.window()));
+        QVERIFY(position(lower.window()) < qsizetype(windows.size()));
+
+        // The first containing match is the upper window, until the other one is raised.
+        PlatformBridge bridge;
+        QCOMPARE(bridge.captureDota2Window().cols, 320);
+        QCOMPARE(lower.command("raise"), QStringLiteral("ok"));
+        QCOMPARE(bridge.captureDota2Window().cols, 300);
+    }
+
+    void foreground_data()
+    {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<bool>("otherActive"); // another window has the focus
+        QTest::addColumn<bool>("foreground");
+        QTest::addRow("Dota 2") << "Dota 2" << false << true;
+        QTest::addRow("DOTA 2") << "DOTA 2" << false << true;
+        QTest::addRow("Dota 2 - Tools") << "Dota 2 - Tools" << false << false;
+        QTest::addRow("Dota 2 behind another window") << "Dota 2" << true << false;
+    }
+
+    void foreground()
+    {
+        QFETCH(QString, title);
+        QFETCH(bool, otherActive);
+        QFETCH(bool, foreground);
+        FakeGame game;
+        QVERIFY(game.start({"--title", title, "--geometry", "500x400+100+100"}));
+        FakeGame other;
+        QVERIFY(other.start({"--title", "Text editor", "--geometry", "300x200+800+100"}));
+        const Desktop::WindowId active = otherActive ? other.window() : game.window();
+        QCOMPARE(runShell(QStringLiteral("xdotool windowactivate --sync %1").arg(active)), 0);
+
+        const std::unique_ptr<Desktop> desktop = createDesktop();
+        QTRY_COMPARE(desktop->foregroundWindow(), active);
+        PlatformBridge bridge;
+        QCOMPARE(bridge.isDota2Foreground(), foreground);
+    }
+
+    void solidFill_data()
+    {
+        QTest::addColumn<QColor>("colour");
+        QTest::addRow("red") << QColor(255, 0, 0);
+        QTest::addRow("green") << QColor(0, 255, 0);
+        QTest::addRow("blue") << QColor(0, 0, 255);
+        QTest::addRow("mixed") << QColor(12, 34, 201);
+    }
+
+    void solidFill()
+    {
+        QFETCH(QColor, colour);
+        FakeGame game;
+        QVERIFY(game.start({"--geometry", "640x480+300+200"}));
+        QCOMPARE(game.command(QStringLiteral("fill %1 %2 %3")
+                                  .arg(colour.red()).arg(colour.green()).arg(colour.blue())),
+                 QStringLiteral("ok"));
+        PlatformBridge bridge;
+        const cv::Mat image = bridge.captureDota2Window();
+        QCOMPARE(image.type(), CV_8UC3);
+        QCOMPARE(image.cols, 640);
+        QCOMPARE(image.rows, 480);
+        const cv::Mat expected(480, 640, CV_8UC3,
+                               cv::Scalar(colour.blue(), colour.green(), colour.red()));
+        QCOMPARE(differingPixels(image, expected), 0);
+    }
+
+    // Both ways of copying pixels, and the default (shared memory with its fallback), give the
+    // picture exactly, in a client area whose rows are not a multiple of 4 bytes.
+    void wideClientAreaWithoutSkew_data()
+    {
+        QTest::addColumn<QByteArray>("mode");
+        QTest::addRow("default") << QByteArray();
+        QTest::addRow("shared memory") << QByteArray("shm");
+        QTest::addRow("XGetImage") << QByteArray("xgetimage");
+    }
+
+    void wideClientAreaWithoutSkew()
+    {
+        QFETCH(QByteArray, mode);
+        const QImage picture = distinctColumns(1366, 300);
+        const QString path = savePicture(picture, QStringLiteral("columns.png"));
+        QVERIFY(!path.isEmpty());
+        FakeGame game;
+        QVERIFY(game.start({"--geometry", "1366x300+20+60"}));
+        QCOMPARE(game.command("show " + path), QStringLiteral("ok"));
+
+        const std::unique_ptr<PlatformBridge> bridge = bridgeCapturingWith(mode);
+        const cv::Mat image = bridge->captureDota2Window();
+        QCOMPARE(image.cols, 1366);
+        QCOMPARE(image.rows, 300);
+        QCOMPARE(differingPixels(image, toBgr(picture)), 0);
+    }
+
+    // Beyond the screen's edge the copy is black, as a screen DC gives it; the rest is in place.
+    void partlyOffScreen()
+    {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        const QRect geometry(screen.right() - 299, screen.bottom() - 149, 400, 300);
+        FakeGame game;
+        QVERIFY(game.start({"--geometry", geometryArgument(geometry)}));
+        QCOMPARE(game.command("fill 0 200 100"), QStringLiteral("ok"));
+        const std::unique_ptr<Desktop> desktop = createDesktop();
+        const std::optional<Desktop::Rect> client = desktop->clientRect(game.window());
+        QVERIFY(client);
+        QCOMPARE(QRect(client->left, client->top, client->width(), client->height()), geometry);
+
+        PlatformBridge bridge;
+        const cv::Mat image = bridge.captureDota2Window();
+        QCOMPARE(image.cols, 400);
+        QCOMPARE(image.rows, 300);
+        cv::Mat expected(300, 400, CV_8UC3, cv::Scalar(0, 0, 0));
+        expected(cv::Rect(0, 0, 300, 150)).setTo(cv::Scalar(100, 200, 0));
+        QCOMPARE(differingPixels(image, expected), 0);
+    }
+
+    void sharedSegmentIsReused()
+    {
+        FakeGame game;
+        QVERIFY(game.start({"--geometry", "640x480+100+100"}));
+        const int before = sharedSegmentsOfThisProcess();
+        QVERIFY(before >= 0);
+        {
+            const std::unique_ptr<PlatformBridge> bridge = bridgeCapturingWith("shm");
+            QCOMPARE(bridge->captureDota2Window().cols, 640);
+            QCOMPARE(sharedSegmentsOfThisProcess(), before + 1);
+            QCOMPARE(bridge->captureDota2Window().cols, 640);
+            QCOMPARE(sharedSegmentsOfThisProcess(), before + 1);
+            // A new size replaces the segment.
+            QCOMPARE(game.command("geometry 800x500+100+100"), QStringLiteral("ok"));
+            QCOMPARE(bridge->captureDota2Window().cols, 800);
+            QCOMPARE(sharedSegmentsOfThisProcess(), before + 1);
+        }
+        QCOMPARE(sharedSegmentsOfThisProcess(), before);
+    }
+
+    // Asking about a window that has closed answers "nothing" instead of ending the process
+    // (Xlib's default error handler would).
+    void closedWindowIsHarmless()
+    {
+        FakeGame game;
+        QVERIFY(game.start({"--geometry", "300x200+100+100"}));
+        const Desktop::WindowId window = game.window();
+        const std::unique_ptr<Desktop> desktop = createDesktop();
+        QCOMPARE(desktop->windowTitle(window), std::string("Dota 2"));
+        game.quit();
+
+        QTRY_VERIFY(desktop->windowTitle(window).empty());
+        QVERIFY(!desktop->isWindowVisible(window));
+        QVERIFY(!desktop->clientRect(window));
+        QVERIFY(desktop->monitorOf(window).status == Desktop::MonitorStatus::NoMonitor);
+        QCOMPARE(desktop->findWindowByTitle("Dota 2"), Desktop::NoWindow);
+
+        // The toolkit installs a forgiving error handler of its own; a process without the
+        // toolkit's X connection keeps Xlib's default one, which exits on the first error.
+        QProcess probe;
+        probe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        probe.start(QCoreApplication::applicationFilePath(),
+                    {"--closed-window-probe", QString::number(window)});
+        QVERIFY(probe.waitForFinished(30000));
+        QCOMPARE(probe.exitCode(), 0);
+        QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(),
+                 QStringLiteral("title '' visible 0 client none monitor none"));
+    }
+
+    void screenOfEachMonitor_data()
+    {
+        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QString>("screen");
+        QTest::addRow("second monitor") << QRect(1200, 200, 400, 300) << "corvanta-right";
+        QTest::addRow("first monitor") << QRect(100, 200, 400, 300) << "corvanta-left";
+        QTest::addRow("across both, centre on the second") << QRect(800, 200, 400, 300)
+                                                           << "corvanta-right";
+        QTest::addRow("full-screen on the second") << QRect() << "corvanta-right";
+    }
+
+    void screenOfEachMonitor()
+    {
+        QFETCH(QRect, geometry);
+        QFETCH(QString, screen);
+        TwoMonitors monitors;
+        QVERIFY(monitors.isSet());
+        // The toolkit follows RandR's monitors while it runs.
+        QTRY_COMPARE_WITH_TIMEOUT(screenNames(), QStringList({"corvanta-left", "corvanta-right"}),
+                                  10000);
+
+        FakeGame game;
+        if (geometry.isNull()) {
+            QVERIFY(game.start({"--geometry", "400x300+1200+200"}));
+            QCOMPARE(game.command("fullscreen"), QStringLiteral("ok"));
+        } else {
+            QVERIFY(game.start({"--geometry", geometryArgument(geometry)}));
+        }
+        PlatformBridge bridge;
+        LogCapture log;
+        QScreen *found = bridge.getDota2Screen();
+        QVERIFY(found);
+        QCOMPARE(found->name(), screen);
+        QCOMPARE(log.texts(),
+                 QStringList({QStringLiteral("Dota 2 found on screen: %1 (960x1080)").arg(screen)}));
+        if (geometry.isNull()) {
+            // Full-screen covers exactly that monitor.
+            const cv::Mat image = bridge.captureDota2Window();
+            QCOMPARE(image.cols, 960);
+            QCOMPARE(image.rows, 1080);
+        }
+    }
+
+    // Under display scaling the screens' geometry is in device-independent pixels and no longer
+    // equals the monitor's: the primary screen, with its debug line. Qt reads the scale factor
+    // at start-up, so a child process of this program looks the screen up.
+    void screenUnderScaling_data()
+    {
+        QTest::addColumn<QString>("scale");
+        QTest::addColumn<QString>("line");
+        QTest::addRow("scale 1") << "1"
+                               << QStringLiteral("Dota 2 found on screen: %1 (%2x%3)")
+                                      .arg(QGuiApplication::primaryScreen()->name())
+                                      .arg(QGuiApplication::primaryScreen()->geometry().width())
+                                      .arg(QGuiApplication::primaryScreen()->geometry().height());
+        QTest::addRow("scale 2") << "2"
+                               << "Could not match Dota 2 monitor to QScreen, using primary screen";
+    }
+
+    void screenUnderScaling()
+    {
+        QFETCH(QString, scale);
+        QFETCH(QString, line);
+        FakeGame game;
+        QVERIFY(game.start({"--geometry", "400x300+300+300"}));
+
+        QProcess probe;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
+        probe.setProcessEnvironment(environment);
+        probe.start(QCoreApplication::applicationFilePath(), {"--screen-probe"});
+        QVERIFY(probe.waitForFinished(30000));
+        QCOMPARE(probe.exitCode(), 0);
+
+        QStringList texts;
+        for (const QString &raw : QString::fromUtf8(probe.readAllStandardError()).split('\n')) {
+            const LogLine parsed = LogLine::parse(raw);
+            if (!parsed.tag.isEmpty())
+                texts << parsed.text;
+        }
+        QCOMPARE(texts, QStringList({"PlatformBridge initialized using Qt cross-platform APIs", line}));
+        QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(),
+                 QStringLiteral("primary"));
+    }
+
+    // Median of 20 copies of the whole 1920 x 1080 screen, each way; both give the same pixels.
+    void fullScreenCaptureTimings()
+    {
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        const QImage picture = distinctColumns(screen.width(), screen.height());
+        const QString path = savePicture(picture, QStringLiteral("screen.png"));
+        QVERIFY(!path.isEmpty());
+        FakeGame game;
+        QVERIFY(game.start({"--fullscreen", "--picture", path}));
+        const cv::Mat expected = toBgr(picture);
+
+        struct Way
+        {
+            const char *name;
+            QByteArray mode;
+        };
+        for (const Way &way : {Way{"MIT-SHM", "shm"}, Way{"XGetImage", "xgetimage"}}) {
+            const std::unique_ptr<Desktop> desktop = desktopCapturingWith(way.mode);
+            const PlatformBridge bridge(desktopCapturingWith(way.mode));
+            const Desktop::Rect area{screen.left(), screen.top(), screen.left() + screen.width(),
+                                     screen.top() + screen.height()};
+            QList<qint64> grabs;
+            QList<qint64> captures;
+            cv::Mat image;
+            for (int i = 0; i < 20; ++i) {
+                Desktop::Pixels pixels;
+                QElapsedTimer timer;
+                timer.start();
+                QVERIFY(desktop->grabScreen(area, pixels) == Desktop::CaptureStatus::Captured);
+                grabs << timer.nsecsElapsed();
+                timer.restart();
+                image = bridge.captureDota2Window();
+                captures << timer.nsecsElapsed();
+                QCOMPARE(pixels.width, screen.width());
+            }
+            QCOMPARE(differingPixels(image, expected), 0);
+            qInfo("%s: grabScreen 1920x1080 median %.2f ms, captureDota2Window median %.2f ms",
+                  way.name, medianMilliseconds(grabs), medianMilliseconds(captures));
+        }
+    }
+
+    void fakeGameReportsClicks()
+    {
+        FakeGame game;
+        QVERIFY(game.start({"--geometry", "400x300+200+150"}));
+        QCOMPARE(game.command("raise"), QStringLiteral("ok"));
+        QCOMPARE(runShell("xdotool mousemove --sync 250 170 click 1"), 0);
+        QCOMPARE(game.nextClick(), QStringLiteral("click 50 20 1"));
+        QCOMPARE(runShell("xdotool mousemove --sync 599 449 click 3"), 0);
+        QCOMPARE(game.nextClick(), QStringLiteral("click 399 299 3"));
+        QVERIFY(game.command("warp 1 2").startsWith(QLatin1String("error ")));
+        QVERIFY(game.command("fill 1 2 300").startsWith(QLatin1String("error ")));
+        QVERIFY(game.command("show /nonexistent/picture.png").startsWith(QLatin1String("error ")));
+    }
+
+};
+
+// "--screen-probe": look the game's screen up once, log lines on standard error, and print
+// "primary" or the screen's name.
+static int screenProbe(int argc, char *argv[])
+{
+    QGuiApplication app(argc, argv);
+    const PlatformBridge bridge;
+    QScreen *screen = bridge.getDota2Screen();
+    const QByteArray answer = screen == QGuiApplication::primaryScreen() ? QByteArray("primary")
+                                                                          : screen->name().toUtf8();
+    std::printf("%s\n", answer.constData());
+    return 0;
+}
+
+// "--closed-window-probe <id>": ask about a window without any toolkit connection to the X
+// server, so that Xlib's default error handler is the one in place.
+static int closedWindowProbe(const char *window)
+{
+    const std::unique_ptr<Desktop> desktop = createDesktop();
+    const Desktop::WindowId id = Desktop::WindowId(std::strtoull(window, nullptr, 10));
+    const Desktop::Monitor monitor = desktop->monitorOf(id);
+    std::printf("title '%s' visible %d client %s monitor %s\n", desktop->windowTitle(id).c_str(),
+                int(desktop->isWindowVisible(id)), desktop->clientRect(id) ? "some" : "none",
+                monitor.status == Desktop::MonitorStatus::NoMonitor ? "none" : "some");
+    return 0;
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc > 1 && qstrcmp(argv[1], "--screen-probe") == 0)
+        return screenProbe(argc, argv);
+    if (argc > 2 && qstrcmp(argv[1], "--closed-window-probe") == 0)
+        return closedWindowProbe(argv[2]);
+    QGuiApplication app(argc, argv);
+    TestDesktopX11 test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_desktop_x11.moc"

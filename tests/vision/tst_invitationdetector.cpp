@@ -1,0 +1,188 @@
+#include "DetectorFixture.h"
+#include "InvitationDetector.h"
+#include "LogCapture.h"
+#include "TemplateMatcher.h"
+
+#include <QTest>
+
+Q_DECLARE_METATYPE(cv::Size)
+Q_DECLARE_METATYPE(cv::Rect)
+
+class TestInvitationDetector : public QObject
+{
+    Q_OBJECT
+
+private:
+    DetectorFixture m_pictures;
+    InvitationDetector m_detector;
+
+    // A 1920 x 1080 screen with the popup (or a blend of it) centred, the accept button inside.
+    cv::Mat screenWithPopup(const cv::Mat &popup, cv::Point at = cv::Point(574, 246)) const
+    {
+        cv::Mat screen = DetectorFixture::screen(cv::Size(1920, 1080));
+        DetectorFixture::paste(screen, popup, at);
+        return screen;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        LogCapture log;
+        QVERIFY(m_detector.loadTemplates(m_pictures.directory()));
+        QCOMPARE(log.texts(),
+                 QStringList({"Loaded invitation popup template: " + m_pictures.directory()
+                                  + "/invitation_popup.png (grayscale)",
+                              "Loaded accept button template: " + m_pictures.directory()
+                                  + "/accept_button.png (grayscale)"}));
+    }
+
+    void searchRegion_data()
+    {
+        QTest::addColumn<cv::Size>("screen");
+        QTest::addColumn<cv::Rect>("region");
+        QTest::addRow("1080p") << cv::Size(1920, 1080) << cv::Rect(384, 216, 1152, 648);
+        QTest::addRow("720p") << cv::Size(1280, 720) << cv::Rect(256, 144, 768, 432);
+        QTest::addRow("odd size") << cv::Size(1366, 767) << cv::Rect(273, 153, 819, 460);
+        QTest::addRow("4k") << cv::Size(3840, 2160) << cv::Rect(768, 432, 2304, 1296);
+    }
+
+    void searchRegion()
+    {
+        QFETCH(cv::Size, screen);
+        QFETCH(cv::Rect, region);
+        QCOMPARE(InvitationDetector::searchRegion(screen), region);
+    }
+
+    void popupInTheCentreIsDetected()
+    {
+        const cv::Mat popup = m_pictures.picture(QStringLiteral("invitation_popup.png"));
+        LogCapture log;
+        QVERIFY(m_detector.detectInvitation(screenWithPopup(popup, cv::Point(574, 246))));
+        // centre: the corner plus half the picture
+        QCOMPARE(log.texts().size(), 1);
+        QVERIFY2(log.texts().constFirst().startsWith(QLatin1String("Invitation popup detected! Confidence: "))
+                     && log.texts().constFirst().endsWith(QLatin1String(" at (959, 539)")),
+                 qPrintable(log.texts().constFirst()));
+    }
+
+    void threshold_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<double>("score");
+        QTest::addColumn<bool>("found");
+        QTest::addRow("popup 0.66") << "invitation_popup.png" << 0.66 << true;
+        QTest::addRow("popup 0.64") << "invitation_popup.png" << 0.64 << false;
+        QTest::addRow("button 0.71") << "accept_button.png" << 0.71 << true;
+        QTest::addRow("button 0.69") << "accept_button.png" << 0.69 << false;
+    }
+
+    void threshold()
+    {
+        QFETCH(QString, file);
+        QFETCH(double, score);
+        QFETCH(bool, found);
+        const cv::Mat picture = m_pictures.picture(file);
+        const cv::Mat blended = DetectorFixture::withScore(picture, score);
+        const double reached = findTemplate(blended, picture, 2.0, 0.5).confidence;
+        QVERIFY2(std::abs(reached - score) < 0.005, qPrintable(QString::number(reached)));
+
+        // Even coordinates keep the halved grid of the region aligned with the picture's.
+        const cv::Point at = file == QLatin1String("invitation_popup.png") ? cv::Point(574, 246)
+                                                                           : cv::Point(800, 500);
+        const cv::Mat screen = screenWithPopup(blended, at);
+        if (file == QLatin1String("invitation_popup.png")) {
+            QCOMPARE(m_detector.detectInvitation(screen), found);
+        } else {
+            const cv::Point centre = m_detector.findAcceptButton(screen);
+            QCOMPARE(centre, found ? cv::Point(800 + 128, 500 + 30) : cv::Point(-1, -1));
+        }
+    }
+
+    void popupOutsideTheCentralRegionIsMissed()
+    {
+        const cv::Mat popup = m_pictures.picture(QStringLiteral("invitation_popup.png"));
+        QVERIFY(!m_detector.detectInvitation(screenWithPopup(popup, cv::Point(574, 0))));
+    }
+
+    void smallScreenSearchesInsideThePicture()
+    {
+        // On 1280 x 720 the region (768 x 432) is smaller than the popup both ways: the region
+        // is looked for inside the picture, and the centre reported is the region's.
+        const cv::Mat popup = m_pictures.picture(QStringLiteral("invitation_popup.png"));
+        cv::Mat screen = DetectorFixture::screen(cv::Size(1280, 720));
+        DetectorFixture::paste(screen, popup, cv::Point(256 - 2, 144 - 78));
+        LogCapture log;
+        QVERIFY(m_detector.detectInvitation(screen));
+        QVERIFY2(log.texts().constFirst().endsWith(QLatin1String(" at (640, 360)")),
+                 qPrintable(log.texts().constFirst()));
+    }
+
+    void emptyScreenSaysNothing()
+    {
+        LogCapture log;
+        QVERIFY(!m_detector.detectInvitation(cv::Mat()));
+        QCOMPARE(m_detector.findAcceptButton(cv::Mat()), cv::Point(-1, -1));
+        QVERIFY(log.texts().isEmpty());
+    }
+
+    void openCvErrorsBecomeNeutralResults()
+    {
+        const cv::Mat twoChannels(1080, 1920, CV_8UC2, cv::Scalar(1, 2));
+        LogCapture log;
+        QVERIFY(!m_detector.detectInvitation(twoChannels));
+        QCOMPARE(m_detector.findAcceptButton(twoChannels), cv::Point(-1, -1));
+        QCOMPARE(log.texts().size(), 2);
+        QVERIFY(log.texts()[0].startsWith(QLatin1String("Error detecting invitation: ")));
+        QVERIFY(log.texts()[1].startsWith(QLatin1String("Error finding accept button: ")));
+    }
+
+    void missingTemplates()
+    {
+        DetectorFixture onlyButton;
+        onlyButton.remove(QStringLiteral("invitation_popup.png"));
+        InvitationDetector detector;
+        LogCapture log;
+        QVERIFY(detector.loadTemplates(onlyButton.directory()));
+        QCOMPARE(log.texts().constFirst(), "Failed to load invitation popup template: "
+                                               + onlyButton.directory() + "/invitation_popup.png");
+        log.clear();
+        const cv::Mat screen = DetectorFixture::screen(cv::Size(1920, 1080));
+        QVERIFY(!detector.detectInvitation(screen));
+        QVERIFY(!detector.detectInvitation(screen));
+        QCOMPARE(log.count(QStringLiteral("Invitation popup template not loaded, cannot detect")), 2);
+
+        onlyButton.remove(QStringLiteral("accept_button.png"));
+        InvitationDetector none;
+        log.clear();
+        QVERIFY(!none.loadTemplates(onlyButton.directory()));
+        QCOMPARE(log.texts().size(), 2);
+        QCOMPARE(none.findAcceptButton(screen), cv::Point(-1, -1));
+        QCOMPARE(log.texts().constLast(),
+                 QStringLiteral("Accept button template not loaded, cannot find button"));
+    }
+
+    void testModeReportsAndSaves()
+    {
+        QTemporaryDir temp;
+        qputenv("TMPDIR", temp.path().toUtf8());
+        qputenv("OVERLAY_TEST_MODE", "1");
+        const cv::Mat popup = m_pictures.picture(QStringLiteral("invitation_popup.png"));
+        LogCapture log;
+        QVERIFY(m_detector.detectInvitation(screenWithPopup(popup)));
+        QVERIFY(!m_detector.detectInvitation(DetectorFixture::screen(cv::Size(1920, 1080))));
+        qunsetenv("OVERLAY_TEST_MODE");
+
+        const QStringList tests = log.texts().filter(QStringLiteral("[TEST] InvitationDetector"));
+        QCOMPARE(tests.size(), 2);
+        QVERIFY2(tests[0].contains(QLatin1String("[DETECTED] (confidence: "))
+                     && tests[0].contains(QLatin1String(" - at (959, 539) - took ")),
+                 qPrintable(tests[0]));
+        QVERIFY2(tests[1].contains(QLatin1String("[NOT DETECTED]"))
+                     && tests[1].contains(QLatin1String("best confidence: ")),
+                 qPrintable(tests[1]));
+        QCOMPARE(QDir(temp.path() + "/OverlayDebug").entryList({"*_invitation_detected.png"}).size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestInvitationDetector)
+#include "tst_invitationdetector.moc"

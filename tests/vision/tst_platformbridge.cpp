@@ -1,0 +1,481 @@
+#include "Desktop.h"
+#include "LogCapture.h"
+#include "PlatformBridge.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTest>
+
+#include <cstring>
+#include <memory>
+#include <optional>
+
+namespace {
+
+// A desktop that answers from a script and notes what it was asked: the game-window rules are
+// reached here without any window system.
+class ScriptedDesktop : public Desktop
+{
+public:
+    struct Window
+    {
+        std::string title;
+        bool visible = true;
+    };
+
+    // Top-level windows in enumeration order; the window at index i has id i + 1.
+    std::vector<Window> windows;
+    // What the direct lookup (FindWindowW) returns.
+    WindowId directHit = NoWindow;
+    WindowId foreground = NoWindow;
+    std::optional<Rect> client = Rect{100, 50, 164, 98};
+    Monitor monitor;
+    CaptureStatus captureStatus = CaptureStatus::Captured;
+    // Row stride of the pixels handed out; 0 pads rows to 4 bytes as a Windows DIB does.
+    std::size_t stride = 0;
+    // Bytes fewer than the rows need, to hand out a short buffer.
+    std::size_t missingBytes = 0;
+
+    std::vector<std::string> directLookups;
+    std::vector<WindowId> clientRectQueries;
+    std::vector<WindowId> monitorQueries;
+    std::vector<Rect> grabbedAreas;
+
+    static WindowId idOf(int index) { return WindowId(index + 1); }
+
+    // The scripted screen: every column and every row differs from its neighbours.
+    static std::uint8_t sample(int x, int y, int channel)
+    {
+        switch (channel) {
+        case 0:
+            return std::uint8_t(x & 0xFF);
+        case 1:
+            return std::uint8_t((x >> 8) | ((y << 4) & 0xF0));
+        default:
+            return std::uint8_t((y * 37 + 11) & 0xFF);
+        }
+    }
+
+    WindowId findWindowByTitle(const std::string &title) override
+    {
+        directLookups.push_back(title);
+        return directHit;
+    }
+
+    std::vector<WindowId> topLevelWindows() override
+    {
+        std::vector<WindowId> ids;
+        for (std::size_t i = 0; i < windows.size(); ++i)
+            ids.push_back(idOf(int(i)));
+        return ids;
+    }
+
+    std::string windowTitle(WindowId window) override
+    {
+        const Window *entry = find(window);
+        return entry ? entry->title : std::string();
+    }
+
+    bool isWindowVisible(WindowId window) override
+    {
+        const Window *entry = find(window);
+        return entry && entry->visible;
+    }
+
+    WindowId foregroundWindow() override { return foreground; }
+
+    std::optional<Rect> clientRect(WindowId window) override
+    {
+        clientRectQueries.push_back(window);
+        return client;
+    }
+
+    Monitor monitorOf(WindowId window) override
+    {
+        monitorQueries.push_back(window);
+        return monitor;
+    }
+
+    CaptureStatus grabScreen(const Rect &area, Pixels &pixels) override
+    {
+        grabbedAreas.push_back(area);
+        if (captureStatus != CaptureStatus::Captured)
+            return captureStatus;
+        pixels.width = area.width();
+        pixels.height = area.height();
+        pixels.stride = stride ? stride : (std::size_t(pixels.width) * 3 + 3) / 4 * 4;
+        // Padding bytes carry a value no pixel has in that place, so that a skew shows.
+        pixels.bytes.assign(pixels.stride * std::size_t(pixels.height) - missingBytes, 0xAB);
+        for (int y = 0; y < pixels.height; ++y) {
+            for (int x = 0; x < pixels.width; ++x) {
+                for (int c = 0; c < 3; ++c) {
+                    const std::size_t at = std::size_t(y) * pixels.stride + std::size_t(x) * 3
+                        + std::size_t(c);
+                    if (at < pixels.bytes.size())
+                        pixels.bytes[at] = sample(x, y, c);
+                }
+            }
+        }
+        return CaptureStatus::Captured;
+    }
+
+private:
+    const Window *find(WindowId window) const
+    {
+        if (window == NoWindow || window > windows.size())
+            return nullptr;
+        return &windows[window - 1];
+    }
+};
+
+// Each log line as "TAG text".
+QStringList taggedLines(const LogCapture &log)
+{
+    QStringList lines;
+    for (const QString &raw : log.rawLines()) {
+        const LogLine line = LogLine::parse(raw);
+        if (!line.tag.isEmpty())
+            lines << line.tag + QLatin1Char(' ') + line.text;
+    }
+    return lines;
+}
+
+} // namespace
+
+class TestPlatformBridge : public QObject
+{
+    Q_OBJECT
+
+private:
+    ScriptedDesktop *m_desktop = nullptr; // owned by m_bridge
+    std::unique_ptr<PlatformBridge> m_bridge;
+
+    void useWindows(const QStringList &titles, const QList<bool> &visible)
+    {
+        m_desktop->windows.clear();
+        for (qsizetype i = 0; i < titles.size(); ++i)
+            m_desktop->windows.push_back({titles[i].toStdString(), visible.value(i, true)});
+    }
+
+    // A monitor whose rectangle is `rect` (screen coordinates, Qt's width and height).
+    void useMonitor(const QRect &rect)
+    {
+        m_desktop->monitor.status = Desktop::MonitorStatus::Found;
+        m_desktop->monitor.rect = Desktop::Rect{rect.left(), rect.top(), rect.left() + rect.width(),
+                                                rect.top() + rect.height()};
+    }
+
+private slots:
+    void init()
+    {
+        auto desktop = std::make_unique<ScriptedDesktop>();
+        m_desktop = desktop.get();
+        m_bridge = std::make_unique<PlatformBridge>(std::move(desktop));
+    }
+
+    void cleanup()
+    {
+        m_bridge.reset();
+        m_desktop = nullptr;
+    }
+
+    void constructorLogsOneLine()
+    {
+        LogCapture log;
+        PlatformBridge bridge(std::make_unique<ScriptedDesktop>());
+        QCOMPARE(taggedLines(log),
+                 QStringList({"INFO PlatformBridge initialized using Qt cross-platform APIs"}));
+    }
+
+    void lookupRules_data()
+    {
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QList<bool>>("visible");
+        QTest::addColumn<int>("direct");     // index of the direct hit, -1 for none
+        QTest::addColumn<int>("containing"); // index found for capture and screen, -1 for none
+        QTest::addColumn<bool>("gameVisible");
+
+        const QString longPrefix(249, QLatin1Char('x'));
+        QTest::addRow("exact title, direct hit")
+            << QStringList{"Steam", "Dota 2"} << QList<bool>{true, true} << 1 << 1 << true;
+        QTest::addRow("capitals, by enumeration")
+            << QStringList{"Steam", "DOTA 2"} << QList<bool>{true, true} << -1 << 1 << true;
+        QTest::addRow("lower case, by enumeration")
+            << QStringList{"dota 2"} << QList<bool>{true} << -1 << 0 << true;
+        QTest::addRow("Dota 2 - Tools: capture and screen only")
+            << QStringList{"Dota 2 - Tools"} << QList<bool>{true} << -1 << 0 << false;
+        QTest::addRow("Dota 2 Workshop: capture and screen only")
+            << QStringList{"Steam", "Dota 2 Workshop"} << QList<bool>{true, true} << -1 << 1
+            << false;
+        QTest::addRow("hidden window found directly is not visible")
+            << QStringList{"Dota 2"} << QList<bool>{false} << 0 << 0 << false;
+        QTest::addRow("direct hit wins over a visible match")
+            << QStringList{"Dota 2", "Dota 2"} << QList<bool>{false, true} << 0 << 0 << false;
+        QTest::addRow("hidden windows skipped in enumeration")
+            << QStringList{"Dota 2", "DOTA 2 - Tools", "Dota 2"} << QList<bool>{false, true, true}
+            << -1 << 1 << true;
+        QTest::addRow("only hidden matches")
+            << QStringList{"Dota 2", "Dota 2 - Tools"} << QList<bool>{false, false} << -1 << -1
+            << false;
+        QTest::addRow("first match wins")
+            << QStringList{"Steam", "Dota 2 - Tools", "dota 2", "Dota 2"}
+            << QList<bool>{true, true, true, true} << -1 << 1 << true;
+        QTest::addRow("nothing like it")
+            << QStringList{"Steam", "Dota", "Dota2", " Dota  2"} << QList<bool>{true, true, true, true}
+            << -1 << -1 << false;
+        QTest::addRow("no windows at all") << QStringList{} << QList<bool>{} << -1 << -1 << false;
+        QTest::addRow("non-ASCII title around the name")
+            << QStringList{QString::fromUtf8("Мастерская — Dota 2 — Ω")} << QList<bool>{true} << -1
+            << 0 << false;
+        QTest::addRow("title of 255 units ending in the name")
+            << QStringList{longPrefix + "Dota 2"} << QList<bool>{true} << -1 << 0 << false;
+        QTest::addRow("name beyond the 255 units read")
+            << QStringList{longPrefix + "xDota 2"} << QList<bool>{true} << -1 << -1 << false;
+    }
+
+    void lookupRules()
+    {
+        QFETCH(QStringList, titles);
+        QFETCH(QList<bool>, visible);
+        QFETCH(int, direct);
+        QFETCH(int, containing);
+        QFETCH(bool, gameVisible);
+        useWindows(titles, visible);
+        m_desktop->directHit = direct < 0 ? Desktop::NoWindow : ScriptedDesktop::idOf(direct);
+        const std::vector<Desktop::WindowId> expected =
+            containing < 0 ? std::vector<Desktop::WindowId>{}
+                           : std::vector<Desktop::WindowId>{ScriptedDesktop::idOf(containing)};
+
+        LogCapture log;
+        m_bridge->captureDota2Window();
+        QCOMPARE(m_desktop->clientRectQueries, expected);
+        QCOMPARE(log.count("Dota 2 window not found"), containing < 0 ? 1 : 0);
+
+        m_bridge->getDota2Screen();
+        QCOMPARE(m_desktop->monitorQueries, expected);
+        QCOMPARE(log.count("Dota 2 window not found, using primary screen"), containing < 0 ? 1 : 0);
+
+        log.clear();
+        QCOMPARE(m_bridge->isDota2WindowVisible(), gameVisible);
+        QVERIFY(log.texts().isEmpty());
+        // Every lookup asks for the title first, as it is.
+        QCOMPARE(m_desktop->directLookups, std::vector<std::string>(3, "Dota 2"));
+    }
+
+    void foregroundRule_data()
+    {
+        QTest::addColumn<QString>("title"); // null: no foreground window
+        QTest::addColumn<bool>("foreground");
+        QTest::addRow("Dota 2") << "Dota 2" << true;
+        QTest::addRow("DOTA 2") << "DOTA 2" << true;
+        QTest::addRow("dota 2") << "dota 2" << true;
+        QTest::addRow("Dota 2 - Tools") << "Dota 2 - Tools" << false;
+        QTest::addRow("Dota 2 Workshop") << "Dota 2 Workshop" << false;
+        QTest::addRow("leading space") << " Dota 2" << false;
+        QTest::addRow("Steam") << "Steam" << false;
+        QTest::addRow("untitled") << "" << false;
+        QTest::addRow("no foreground window") << QString() << false;
+    }
+
+    void foregroundRule()
+    {
+        QFETCH(QString, title);
+        QFETCH(bool, foreground);
+        // The game itself exists as well; only the focused window's title counts.
+        useWindows({"Dota 2", title.isNull() ? QStringLiteral("unused") : title}, {true, true});
+        m_desktop->directHit = ScriptedDesktop::idOf(0);
+        m_desktop->foreground = title.isNull() ? Desktop::NoWindow : ScriptedDesktop::idOf(1);
+        LogCapture log;
+        QCOMPARE(m_bridge->isDota2Foreground(), foreground);
+        QVERIFY(log.texts().isEmpty());
+    }
+
+    void captureRemovesRowPadding_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("stride"); // 0: padded to 4 bytes
+        QTest::addRow("1366, 2 bytes of padding") << 1366 << 0;
+        QTest::addRow("1365, 1 byte of padding") << 1365 << 0;
+        QTest::addRow("1367, 3 bytes of padding") << 1367 << 0;
+        QTest::addRow("1368, no padding") << 1368 << 0;
+        QTest::addRow("1366, 64-byte rows") << 1366 << 4160;
+        QTest::addRow("1 pixel") << 1 << 0;
+    }
+
+    void captureRemovesRowPadding()
+    {
+        QFETCH(int, width);
+        QFETCH(int, stride);
+        const int height = 7;
+        useWindows({"Dota 2"}, {true});
+        m_desktop->directHit = ScriptedDesktop::idOf(0);
+        m_desktop->client = Desktop::Rect{-20, 35, -20 + width, 35 + height};
+        m_desktop->stride = std::size_t(stride);
+
+        LogCapture log;
+        const cv::Mat image = m_bridge->captureDota2Window();
+        QVERIFY(log.texts().isEmpty());
+        QCOMPARE(m_desktop->grabbedAreas.size(), std::size_t(1));
+        QVERIFY(m_desktop->grabbedAreas.front() == *m_desktop->client);
+        QCOMPARE(image.type(), CV_8UC3);
+        QCOMPARE(image.cols, width);
+        QCOMPARE(image.rows, height);
+        QCOMPARE(image.step[0], std::size_t(width) * 3);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const cv::Vec3b pixel = image.at<cv::Vec3b>(y, x);
+                const cv::Vec3b expected(ScriptedDesktop::sample(x, y, 0),
+                                         ScriptedDesktop::sample(x, y, 1),
+                                         ScriptedDesktop::sample(x, y, 2));
+                if (pixel != expected)
+                    QFAIL(qPrintable(QStringLiteral("row %1 differs at column %2").arg(y).arg(x)));
+            }
+        }
+    }
+
+    void captureOwnsItsPixels()
+    {
+        useWindows({"Dota 2"}, {true});
+        m_desktop->directHit = ScriptedDesktop::idOf(0);
+        cv::Mat image = m_bridge->captureDota2Window();
+        const cv::Mat copy = image.clone();
+        // A second capture must not write into the first image.
+        m_desktop->client = Desktop::Rect{0, 0, 64, 48};
+        m_desktop->stride = 64 * 3 + 4;
+        const cv::Mat second = m_bridge->captureDota2Window();
+        QCOMPARE(cv::countNonZero(cv::Mat(image != copy).reshape(1)), 0);
+        QVERIFY(image.data != second.data);
+    }
+
+    void captureFailures_data()
+    {
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<bool>("clientReadable");
+        QTest::addColumn<QRect>("client"); // left, top, width, height
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("missingBytes");
+        QTest::addColumn<QString>("line");
+        const int captured = int(Desktop::CaptureStatus::Captured);
+        QTest::addRow("no window") << false << true << QRect(0, 0, 10, 10) << captured << 0
+                                   << "DEBUG Dota 2 window not found";
+        QTest::addRow("client rect unreadable") << true << false << QRect(0, 0, 10, 10) << captured
+                                                << 0 << "ERROR Failed to get Dota 2 client rect";
+        QTest::addRow("zero width") << true << true << QRect(100, 100, 0, 10) << captured << 0
+                                    << "ERROR Invalid Dota 2 window dimensions";
+        QTest::addRow("zero height") << true << true << QRect(100, 100, 10, 0) << captured << 0
+                                     << "ERROR Invalid Dota 2 window dimensions";
+        QTest::addRow("minimised: zero size") << true << true << QRect(-32000, -32000, 0, 0)
+                                              << captured << 0
+                                              << "ERROR Invalid Dota 2 window dimensions";
+        QTest::addRow("negative width") << true << true << QRect(100, 100, -5, 10) << captured << 0
+                                        << "ERROR Invalid Dota 2 window dimensions";
+        QTest::addRow("no screen") << true << true << QRect(0, 0, 10, 10)
+                                   << int(Desktop::CaptureStatus::NoScreen) << 0
+                                   << "ERROR Failed to get screen DC";
+        QTest::addRow("copy failed") << true << true << QRect(0, 0, 10, 10)
+                                     << int(Desktop::CaptureStatus::Failed) << 0
+                                     << "ERROR Failed to capture Dota 2 window pixels";
+        // The last pixel missing (the last row's padding alone may be left out).
+        QTest::addRow("short pixel buffer") << true << true << QRect(0, 0, 10, 10) << captured << 3
+                                            << "ERROR Failed to capture Dota 2 window pixels";
+    }
+
+    void captureFailures()
+    {
+        QFETCH(bool, found);
+        QFETCH(bool, clientReadable);
+        QFETCH(QRect, client);
+        QFETCH(int, status);
+        QFETCH(int, missingBytes);
+        QFETCH(QString, line);
+        useWindows({found ? "Dota 2" : "Steam"}, {true});
+        m_desktop->directHit = found ? ScriptedDesktop::idOf(0) : Desktop::NoWindow;
+        if (clientReadable)
+            m_desktop->client = Desktop::Rect{client.x(), client.y(), client.x() + client.width(),
+                                              client.y() + client.height()};
+        else
+            m_desktop->client = std::nullopt;
+        m_desktop->captureStatus = Desktop::CaptureStatus(status);
+        m_desktop->missingBytes = std::size_t(missingBytes);
+
+        LogCapture log;
+        QVERIFY(m_bridge->captureDota2Window().empty());
+        QCOMPARE(taggedLines(log), QStringList({line}));
+    }
+
+    void screenOfEqualMonitor()
+    {
+        QScreen *screen = QGuiApplication::primaryScreen();
+        QVERIFY(screen);
+        useWindows({"Dota 2 - Tools"}, {true});
+        useMonitor(screen->geometry());
+
+        LogCapture log;
+        QCOMPARE(m_bridge->getDota2Screen(), screen);
+        QCOMPARE(taggedLines(log),
+                 QStringList({QStringLiteral("INFO Dota 2 found on screen: %1 (%2x%3)")
+                                  .arg(screen->name())
+                                  .arg(screen->geometry().width())
+                                  .arg(screen->geometry().height())}));
+    }
+
+    void screenFallbacks_data()
+    {
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QRect>("offset"); // added to the screen's geometry, edge by edge
+        QTest::addColumn<int>("scale");    // the monitor in device pixels at this scale
+        QTest::addColumn<QString>("line");
+        const int found = int(Desktop::MonitorStatus::Found);
+        const QString unmatched =
+            QStringLiteral("DEBUG Could not match Dota 2 monitor to QScreen, using primary screen");
+        QTest::addRow("no window") << false << found << QRect() << 1
+                                   << "DEBUG Dota 2 window not found, using primary screen";
+        QTest::addRow("no monitor")
+            << true << int(Desktop::MonitorStatus::NoMonitor) << QRect() << 1
+            << "DEBUG Could not get monitor for Dota 2 window, using primary screen";
+        QTest::addRow("no monitor info")
+            << true << int(Desktop::MonitorStatus::NoMonitorInfo) << QRect() << 1
+            << "DEBUG Could not get monitor info, using primary screen";
+        QTest::addRow("left edge moved") << true << found << QRect(1, 0, 0, 0) << 1 << unmatched;
+        QTest::addRow("top edge moved") << true << found << QRect(0, -1, 0, 0) << 1 << unmatched;
+        QTest::addRow("one pixel wider") << true << found << QRect(0, 0, 1, 0) << 1 << unmatched;
+        QTest::addRow("one pixel shorter") << true << found << QRect(0, 0, 0, -1) << 1 << unmatched;
+        QTest::addRow("display scaling 1.5") << true << found << QRect() << 150 << unmatched;
+    }
+
+    void screenFallbacks()
+    {
+        QFETCH(bool, found);
+        QFETCH(int, status);
+        QFETCH(QRect, offset);
+        QFETCH(int, scale);
+        QFETCH(QString, line);
+        QScreen *primary = QGuiApplication::primaryScreen();
+        QVERIFY(primary);
+        useWindows({found ? "Dota 2" : "Steam"}, {true});
+        const QRect geometry = primary->geometry();
+        QRect monitor(geometry.x() + offset.x(), geometry.y() + offset.y(),
+                      geometry.width() + offset.width(), geometry.height() + offset.height());
+        if (scale != 1)
+            monitor = QRect(monitor.topLeft() * scale / 100, monitor.size() * scale / 100);
+        useMonitor(monitor);
+        m_desktop->monitor.status = Desktop::MonitorStatus(status);
+
+        LogCapture log;
+        QCOMPARE(m_bridge->getDota2Screen(), primary);
+        QCOMPARE(taggedLines(log), QStringList({line}));
+    }
+
+    void noWindowGivesFalseWithoutLogging()
+    {
+        useWindows({"Steam", "Dota 2 - Tools"}, {true, false});
+        LogCapture log;
+        QVERIFY(!m_bridge->isDota2WindowVisible());
+        QVERIFY(!m_bridge->isDota2Foreground());
+        QVERIFY(log.texts().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestPlatformBridge)
+#include "tst_platformbridge.moc"

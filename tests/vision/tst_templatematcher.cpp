@@ -1,0 +1,195 @@
+#include "TemplateMatcher.h"
+
+#include <QTest>
+
+#include <opencv2/imgproc.hpp>
+
+Q_DECLARE_METATYPE(cv::Size)
+
+namespace {
+
+// A grey picture full of structure (smoothed noise), so correlation has something to lock onto;
+// smooth enough that a half-pixel shift from the halved search does not blur the match away.
+cv::Mat texture(cv::Size size, int seed)
+{
+    cv::Mat picture(size, CV_8UC1);
+    cv::RNG rng{uint64_t(seed)};
+    rng.fill(picture, cv::RNG::UNIFORM, 0, 256);
+    cv::GaussianBlur(picture, picture, cv::Size(0, 0), 4);
+    cv::normalize(picture, picture, 0, 255, cv::NORM_MINMAX);
+    return picture;
+}
+
+cv::Mat withCopyAt(cv::Mat background, const cv::Mat &templ, cv::Point at)
+{
+    templ.copyTo(background(cv::Rect(at, templ.size())));
+    return background;
+}
+
+} // namespace
+
+class TestTemplateMatcher : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void exactCopyIsFound_data()
+    {
+        QTest::addColumn<cv::Size>("templateSize");
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addRow("accept button at (600, 300)") << cv::Size(256, 61) << 600 << 300;
+        QTest::addRow("slot at an odd corner") << cv::Size(413, 63) << 1001 << 777;
+        QTest::addRow("at the origin") << cv::Size(120, 80) << 0 << 0;
+        QTest::addRow("at the far corner") << cv::Size(120, 80) << 1800 << 1000;
+    }
+
+    void exactCopyIsFound()
+    {
+        QFETCH(cv::Size, templateSize);
+        QFETCH(int, x);
+        QFETCH(int, y);
+        const cv::Mat templ = texture(templateSize, 7);
+        const cv::Mat screen = withCopyAt(texture(cv::Size(1920, 1080), 1), templ, cv::Point(x, y));
+
+        const TemplateMatch match = findTemplate(screen, templ, 0.7, 0.5);
+        QVERIFY2(match.confidence > 0.95, qPrintable(QString::number(match.confidence)));
+        QVERIFY(qAbs(match.box.x - x) <= 2 && qAbs(match.box.y - y) <= 2);
+        QCOMPARE(match.box.size(), templateSize);
+        QCOMPARE(match.center, match.box.tl() + cv::Point(templateSize.width / 2, templateSize.height / 2));
+    }
+
+    void nothingSimilar()
+    {
+        const cv::Mat templ = texture(cv::Size(256, 61), 7);
+        const TemplateMatch match = findTemplate(texture(cv::Size(1920, 1080), 2), templ, 0.7, 0.5);
+        QCOMPARE(match.center, cv::Point(-1, -1));
+        QCOMPARE(match.box, cv::Rect());
+        QVERIFY(match.confidence < 0.7);
+    }
+
+    void channelsAreConvertedToGrey_data()
+    {
+        QTest::addColumn<int>("channels");
+        QTest::addRow("grey") << 1;
+        QTest::addRow("blue-green-red") << 3;
+        QTest::addRow("with alpha") << 4;
+    }
+
+    void channelsAreConvertedToGrey()
+    {
+        QFETCH(int, channels);
+        const cv::Mat templ = texture(cv::Size(200, 90), 3);
+        const cv::Mat grey = withCopyAt(texture(cv::Size(1280, 720), 4), templ, cv::Point(500, 200));
+        cv::Mat screen;
+        if (channels == 1)
+            screen = grey;
+        else
+            cv::cvtColor(grey, screen, channels == 3 ? cv::COLOR_GRAY2BGR : cv::COLOR_GRAY2BGRA);
+
+        const TemplateMatch match = findTemplate(screen, templ, 0.7, 0.5);
+        QVERIFY(match.confidence > 0.95);
+        QVERIFY(qAbs(match.box.x - 500) <= 2 && qAbs(match.box.y - 200) <= 2);
+    }
+
+    void twoChannelImageIsAnOpenCvError()
+    {
+        cv::Mat twoChannels(400, 400, CV_8UC2, cv::Scalar(10, 20));
+        QVERIFY_THROWS_EXCEPTION(cv::Exception,
+                                 findTemplate(twoChannels, texture(cv::Size(50, 50), 1), 0.7, 0.5));
+    }
+
+    void regionSmallerBothWaysSwapsRoles()
+    {
+        // The popup picture is 771 x 587; the region is its central part, 768 x 432.
+        const cv::Mat popup = texture(cv::Size(771, 587), 5);
+        const cv::Mat region = popup(cv::Rect(2, 78, 768, 432)).clone();
+        const TemplateMatch match = findTemplate(region, popup, 0.65, 0.5);
+        QVERIFY2(match.confidence > 0.9, qPrintable(QString::number(match.confidence)));
+        QCOMPARE(match.center, cv::Point(384, 216));
+        QCOMPARE(match.box, cv::Rect(0, 0, 768, 432));
+
+        const TemplateMatch miss = findTemplate(texture(cv::Size(768, 432), 6), popup, 0.65, 0.5);
+        QCOMPARE(miss.center, cv::Point(-1, -1));
+    }
+
+    void templateTooHighIsShrunkButReportedAtItsSize()
+    {
+        // 960 x 540 region, 771 x 587 picture: only the height is too large.
+        const cv::Mat popup = texture(cv::Size(771, 587), 5);
+        cv::Mat shrunk;
+        const double fit = 540.0 / 587.0;
+        cv::resize(popup, shrunk, cv::Size(), fit, fit, cv::INTER_AREA);
+        const cv::Mat region = withCopyAt(texture(cv::Size(960, 540), 8), shrunk, cv::Point(100, 0));
+
+        const TemplateMatch match = findTemplate(region, popup, 0.65, 0.5);
+        QVERIFY2(match.confidence > 0.9, qPrintable(QString::number(match.confidence)));
+        QCOMPARE(match.box.size(), cv::Size(771, 587));
+        QVERIFY(qAbs(match.box.x - 100) <= 2 && match.box.y <= 2);
+    }
+
+    void thresholdIsInclusive()
+    {
+        const cv::Mat templ = texture(cv::Size(160, 60), 9);
+        const cv::Mat screen = withCopyAt(texture(cv::Size(640, 360), 10), templ, cv::Point(40, 40));
+        const double best = findTemplate(screen, templ, 2.0, 0.5).confidence;
+        QVERIFY(findTemplate(screen, templ, best, 0.5).center.x >= 0);
+        QCOMPARE(findTemplate(screen, templ, std::nextafter(best, 2.0), 0.5).center,
+                 cv::Point(-1, -1));
+    }
+
+    void scaleOutsideTheOpenUnitRangeSearchesFullSize_data()
+    {
+        QTest::addColumn<double>("scale");
+        QTest::addRow("1") << 1.0;
+        QTest::addRow("0") << 0.0;
+        QTest::addRow("2") << 2.0;
+    }
+
+    void scaleOutsideTheOpenUnitRangeSearchesFullSize()
+    {
+        QFETCH(double, scale);
+        const cv::Mat templ = texture(cv::Size(100, 50), 11);
+        const cv::Mat screen = withCopyAt(texture(cv::Size(640, 360), 12), templ, cv::Point(333, 111));
+        const TemplateMatch match = findTemplate(screen, templ, 0.7, scale);
+        QCOMPARE(match.box, cv::Rect(333, 111, 100, 50)); // exact: no reduction
+    }
+
+    void loadsTheSixPictures_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<cv::Size>("size");
+        QTest::addRow("invitation popup") << "invitation_popup.png" << cv::Size(771, 587);
+        QTest::addRow("accept button") << "accept_button.png" << cv::Size(256, 61);
+        QTest::addRow("lobby header") << "lobby_header.png" << cv::Size(930, 89);
+        QTest::addRow("coach header") << "lobby_coach_header.png" << cv::Size(881, 60);
+        QTest::addRow("occupied slot") << "slot_occupied.png" << cv::Size(421, 63);
+        QTest::addRow("empty slot") << "slot_empty.png" << cv::Size(413, 63);
+    }
+
+    void loadsTheSixPictures()
+    {
+        QFETCH(QString, name);
+        QFETCH(cv::Size, size);
+        const cv::Mat picture = loadTemplateImage(QStringLiteral(":/templates/") + name);
+        QCOMPARE(picture.size(), size);
+        QCOMPARE(picture.type(), CV_8UC1);
+    }
+
+    void missingPicturesAreEmpty_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addRow("missing resource") << ":/templates/nope.png";
+        QTest::addRow("missing file") << "/nonexistent/slot_empty.png";
+        QTest::addRow("not a picture") << ":/qml/SplashView.qml";
+    }
+
+    void missingPicturesAreEmpty()
+    {
+        QFETCH(QString, path);
+        QVERIFY(loadTemplateImage(path).empty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTemplateMatcher)
+#include "tst_templatematcher.moc"
