@@ -1,5 +1,6 @@
 #include "Desktop.h"
 #include "DesktopActions.h"
+#include "FakeGame.h"
 #include "LogCapture.h"
 #include "PlatformBridge.h"
 
@@ -20,86 +21,6 @@
 #include <memory>
 
 namespace {
-
-// The fake game (tools/fake-game) as a child process, spoken to over its standard input and
-// output.
-class FakeGame
-{
-public:
-    FakeGame() = default;
-    ~FakeGame() { stop(); }
-    FakeGame(const FakeGame &) = delete;
-    FakeGame &operator=(const FakeGame &) = delete;
-
-    // Waits until the game reports its window shown.
-    bool start(const QStringList &arguments)
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("QT_SCALE_FACTOR"));
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(FAKE_GAME_BINARY), arguments);
-        const QString line = nextLine(15000);
-        if (!line.startsWith(QLatin1String("ready "))) {
-            qWarning() << "fake game did not start:" << line;
-            return false;
-        }
-        m_window = Desktop::WindowId(line.mid(6).toULongLong());
-        return m_window != Desktop::NoWindow;
-    }
-
-    // Sends one command; its answer, "ok" or "error <reason>".
-    QString command(const QString &line)
-    {
-        m_process.write(line.toUtf8() + '\n');
-        for (;;) {
-            const QString answer = nextLine(15000);
-            if (!answer.startsWith(QLatin1String("click ")))
-                return answer;
-            m_clicks << answer;
-        }
-    }
-
-    // The next click report, waiting for it if need be.
-    QString nextClick()
-    {
-        if (m_clicks.isEmpty()) {
-            const QString line = nextLine(5000);
-            if (line.startsWith(QLatin1String("click ")))
-                m_clicks << line;
-        }
-        return m_clicks.isEmpty() ? QString() : m_clicks.takeFirst();
-    }
-
-    void quit()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        command(QStringLiteral("quit"));
-        m_process.waitForFinished(5000);
-    }
-
-    void stop() { stopProcess(m_process); }
-
-    Desktop::WindowId window() const { return m_window; }
-
-private:
-    QString nextLine(int timeoutMs)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!m_process.canReadLine()) {
-            const int left = timeoutMs - int(timer.elapsed());
-            if (left <= 0 || !m_process.waitForReadyRead(left))
-                return m_process.canReadLine() ? QString() : QStringLiteral("<no answer>");
-        }
-        return QString::fromUtf8(m_process.readLine()).trimmed();
-    }
-
-    QProcess m_process;
-    Desktop::WindowId m_window = Desktop::NoWindow;
-    QStringList m_clicks;
-};
 
 bool contains(const std::vector<Desktop::WindowId> &windows, Desktop::WindowId window)
 {

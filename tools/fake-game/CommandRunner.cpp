@@ -2,6 +2,7 @@
 
 #include "ConsoleChannel.h"
 #include "GameWindow.h"
+#include "SyntheticScreen.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -80,6 +81,39 @@ void CommandRunner::runQueued()
     m_running = false;
 }
 
+// A synthetic game screen the size of the window's client area (within 1280 x 720 to
+// 3840 x 2160): "background", "invitation", or "lobby" followed by ten 0/1 digits for the slots
+// taken.
+QString CommandRunner::showSyntheticScreen(const QString &argument)
+{
+    const QStringList parts = argument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QString kind = parts.value(0);
+    const QString taken = parts.value(1, QStringLiteral("0000000000"));
+    static const QRegularExpression slotDigits(QStringLiteral("^[01]{10}$"));
+    if (kind != QLatin1String("background") && kind != QLatin1String("invitation")
+        && kind != QLatin1String("lobby"))
+        return QStringLiteral("screen needs background, invitation or lobby [ten 0/1 digits]");
+    if (!slotDigits.match(taken).hasMatch())
+        return QStringLiteral("the slots are ten digits 0 or 1, left column first");
+
+    const QSize size = m_window->size();
+    if (size.width() < SyntheticScreen::MinWidth || size.height() < SyntheticScreen::MinHeight
+        || size.width() > SyntheticScreen::MaxWidth || size.height() > SyntheticScreen::MaxHeight)
+        return QStringLiteral("synthetic screens need a window from 1280x720 to 3840x2160");
+    const SyntheticScreen screen(cv::Size(size.width(), size.height()));
+    SyntheticScreen::SlotMask occupied{};
+    for (int i = 0; i < SyntheticScreen::SlotCount; ++i)
+        occupied[size_t(i)] = taken.at(i) == QLatin1Char('1');
+    const cv::Mat frame = kind == QLatin1String("background") ? screen.renderBackground()
+        : kind == QLatin1String("invitation")                  ? screen.renderInvitation()
+                                                               : screen.renderLobby(occupied);
+    m_window->setPicture(QImage(frame.data, frame.cols, frame.rows, int(frame.step),
+                                QImage::Format_BGR888)
+                             .copy());
+    m_window->showOnScreenNow();
+    return QString();
+}
+
 QString CommandRunner::run(const QString &line)
 {
     const QString trimmed = line.trimmed();
@@ -97,6 +131,8 @@ QString CommandRunner::run(const QString &line)
         m_window->showOnScreenNow();
         return QString();
     }
+    if (command == QLatin1String("screen"))
+        return showSyntheticScreen(argument);
     if (command == QLatin1String("fill")) {
         const QStringList parts = argument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         int channels[3] = {};

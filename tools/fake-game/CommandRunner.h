@@ -32,6 +32,7 @@ signals:
     void quitRequested();
 
 private:
+    QString showSyntheticScreen(const QString &argument);
     void runQueued();
     QString run(const QString &line); // empty for "ok", else the reason for "error"
 
