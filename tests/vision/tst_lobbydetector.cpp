@@ -117,6 +117,35 @@ private slots:
         QCOMPARE(detector.isInLobby(lobbyScreen(header, coachY)), found);
     }
 
+    void headerThreshold_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<double>("score");
+        QTest::addColumn<bool>("found");
+        QTest::addRow("header 0.71") << "lobby_header.png" << 0.71 << true;
+        QTest::addRow("header 0.69") << "lobby_header.png" << 0.69 << false;
+        QTest::addRow("coach 0.71") << "lobby_coach_header.png" << 0.71 << true;
+        QTest::addRow("coach 0.69") << "lobby_coach_header.png" << 0.69 << false;
+    }
+
+    void headerThreshold()
+    {
+        QFETCH(QString, file);
+        QFETCH(double, score);
+        QFETCH(bool, found);
+        const bool isHeader = file == QLatin1String("lobby_header.png");
+        cv::Mat screen = DetectorFixture::screen(cv::Size(1920, 1080));
+        // Even coordinates keep the halved grid aligned with the picture's.
+        const cv::Mat header = m_pictures.picture("lobby_header.png");
+        const cv::Mat coach = m_pictures.picture("lobby_coach_header.png");
+        DetectorFixture::paste(screen, isHeader ? DetectorFixture::withScore(header, score) : header,
+                               cv::Point(980, 100));
+        DetectorFixture::paste(screen, isHeader ? coach : DetectorFixture::withScore(coach, score),
+                               cv::Point(1030, 450));
+        LobbyDetector detector = loadedDetector();
+        QCOMPARE(detector.isInLobby(screen), found);
+    }
+
     void oneHeaderIsNotALobby()
     {
         LobbyDetector detector = loadedDetector();
