@@ -1,0 +1,246 @@
+#include "MatchWidgetData.h"
+
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// JSON written with single quotes, to keep the tests readable (and plain literals, which moc reads
+// without trouble).
+QJsonObject record(QByteArray json)
+{
+    return QJsonDocument::fromJson(json.replace('\'', '"')).object();
+}
+
+QJsonObject tournamentMatch(int participants, const QString &type, const QJsonValue &round,
+                            const QString &bracket)
+{
+    return QJsonObject{{"matchId", "m-1"},
+                       {"lobbyId", ""},
+                       {"startedAt", QJsonValue()},
+                       {"tournament", QJsonObject{{"name", "Cup"},
+                                                  {"participantCount", participants},
+                                                  {"type", type}}},
+                       {"match", QJsonObject{{"round", round}, {"bracket", bracket}}}};
+}
+
+// The code points of a text, to compare Persian texts without trusting how they look.
+QList<uint> codePoints(const QString &text)
+{
+    QList<uint> points;
+    for (const uint point : text.toUcs4())
+        points.append(point);
+    return points;
+}
+
+} // namespace
+
+class TestMatchWidgetData : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initialValues()
+    {
+        const MatchWidgetData data;
+        QVERIFY(!data.hasMatch());
+        QCOMPARE(data.gameNumber(), 1);
+        QCOMPARE(data.lobbyStatus(), QStringLiteral("creating"));
+        QCOMPARE(data.lang(), QStringLiteral("en"));
+        QVERIFY(!data.isCompetition());
+        QVERIFY(data.roundLabel().isEmpty() && data.userSide().isEmpty());
+    }
+
+    void roundLabels_data()
+    {
+        QTest::addColumn<int>("participants");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QJsonValue>("round");
+        QTest::addColumn<QString>("bracket");
+        QTest::addColumn<QString>("lang");
+        QTest::addColumn<QString>("label");
+
+        const QString single = QStringLiteral("SINGLE_ELIMINATION");
+        const QString doubleElimination = QStringLiteral("DOUBLE_ELIMINATION");
+        QTest::addRow("8, round 3") << 8 << single << QJsonValue("3") << "" << "en" << "Finals";
+        QTest::addRow("8, round 2") << 8 << single << QJsonValue("2") << "" << "en" << "Semi-Finals";
+        QTest::addRow("8, round 1") << 8 << single << QJsonValue("1") << "" << "en" << "Quarter-Finals";
+        QTest::addRow("16, round 1") << 16 << single << QJsonValue("1") << "" << "en" << "Round 1";
+        QTest::addRow("3, round 2") << 3 << single << QJsonValue("2") << "" << "en" << "Finals";
+        QTest::addRow("round as a number") << 4 << single << QJsonValue(2) << "" << "en"
+                                           << "Quarter-Finals";
+        QTest::addRow("round not numeric") << 16 << single << QJsonValue("x") << "" << "en" << "Round 0";
+        QTest::addRow("double, WB 3") << 8 << doubleElimination << QJsonValue("3") << "WB" << "en"
+                                      << "Upper Finals";
+        QTest::addRow("double, WB 2") << 8 << doubleElimination << QJsonValue("2") << "WB" << "en"
+                                      << "Upper Semi-Finals";
+        QTest::addRow("double, WB 1") << 8 << doubleElimination << QJsonValue("1") << "WB" << "en"
+                                      << "WB Round 1";
+        QTest::addRow("double, LB 4") << 8 << doubleElimination << QJsonValue("4") << "LB" << "en"
+                                      << "Lower Finals";
+        QTest::addRow("double, LB 3") << 8 << doubleElimination << QJsonValue("3") << "LB" << "en"
+                                      << "Lower Semi-Finals";
+        QTest::addRow("double, LB 2") << 8 << doubleElimination << QJsonValue("2") << "LB" << "en"
+                                      << "LB Round 2";
+        QTest::addRow("double, GF") << 8 << doubleElimination << QJsonValue("9") << "GF" << "en"
+                                    << "Grand Finals";
+        QTest::addRow("double, 4 players, LB 2") << 4 << doubleElimination << QJsonValue("2") << "LB"
+                                                 << "en" << "Lower Finals";
+        QTest::addRow("double, 3 players, LB 1") << 3 << doubleElimination << QJsonValue("1") << "LB"
+                                                 << "en" << "Lower Semi-Finals";
+        QTest::addRow("double, other bracket") << 8 << doubleElimination << QJsonValue("3") << "XB"
+                                               << "en" << "Finals";
+        QTest::addRow("type is case-sensitive") << 8 << "double_elimination" << QJsonValue("1")
+                                                << "GF" << "en" << "Quarter-Finals";
+        QTest::addRow("two players") << 2 << single << QJsonValue("1") << "" << "en" << "";
+        QTest::addRow("Persian, 64, round 2") << 64 << single << QJsonValue("2") << "" << "fa"
+                                              << QString::fromUtf8("راند 2");
+        QTest::addRow("Persian finals") << 8 << single << QJsonValue("3") << "" << "fa"
+                                        << QString::fromUtf8("فینال");
+        QTest::addRow("Persian grand finals") << 8 << doubleElimination << QJsonValue("1") << "GF"
+                                              << "fa" << QString::fromUtf8("فینال بزرگ");
+        QTest::addRow("Persian WB round") << 16 << doubleElimination << QJsonValue("1") << "WB"
+                                          << "fa" << QString::fromUtf8("WB راند 1");
+        QTest::addRow("FA is not Persian") << 8 << single << QJsonValue("3") << "" << "FA" << "Finals";
+    }
+
+    void roundLabels()
+    {
+        QFETCH(int, participants);
+        QFETCH(QString, type);
+        QFETCH(QJsonValue, round);
+        QFETCH(QString, bracket);
+        QFETCH(QString, lang);
+        QFETCH(QString, label);
+        MatchWidgetData data;
+        data.setLang(lang);
+        data.updateFromLiveGame(tournamentMatch(participants, type, round, bracket));
+        QCOMPARE(data.roundLabel(), label);
+    }
+
+    // The joiner (U+200C) sits inside the first word of these labels.
+    void persianJoiners_data()
+    {
+        QTest::addColumn<int>("round");
+        QTest::addColumn<QString>("bracket");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QList<uint>>("expected");
+        const QList<uint> nime = {0x646, 0x6CC, 0x645, 0x647, 0x200C, 0x646, 0x647, 0x627, 0x6CC, 0x6CC};
+        const QList<uint> space = {0x20};
+        QTest::addRow("semi-finals") << 2 << "" << "SINGLE" << nime;
+        QTest::addRow("quarter-finals") << 1 << "" << "SINGLE"
+                                        << QList<uint>({0x6CC, 0x6A9, 0x200C, 0x686, 0x647, 0x627,
+                                                        0x631, 0x645, 0x20, 0x646, 0x647, 0x627,
+                                                        0x6CC, 0x6CC});
+        QTest::addRow("upper semi-finals") << 2 << "WB" << "DOUBLE_ELIMINATION"
+                                           << nime + space + QList<uint>({0x628, 0x627, 0x644, 0x627});
+        QTest::addRow("lower semi-finals") << 3 << "LB" << "DOUBLE_ELIMINATION"
+                                           << nime + space
+                                                  + QList<uint>({0x67E, 0x627, 0x6CC, 0x6CC, 0x646});
+    }
+
+    void persianJoiners()
+    {
+        QFETCH(int, round);
+        QFETCH(QString, bracket);
+        QFETCH(QString, type);
+        QFETCH(QList<uint>, expected);
+        MatchWidgetData data;
+        data.setLang(QStringLiteral("fa"));
+        QCOMPARE(codePoints(data.computeRoundLabel(round, bracket, type, 8)), expected);
+    }
+
+    void lobbyStatus_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("started");
+        QTest::addRow("lobby, not started") << QByteArray("{'lobbyId':'L1','startedAt':null}") << "ready" << false;
+        QTest::addRow("lobby, started") << QByteArray("{'lobbyId':'L1','startedAt':'2026-12-06T10:00:00Z'}") << "playing" << true;
+        QTest::addRow("empty lobby id, started") << QByteArray("{'lobbyId':'','startedAt':'x'}") << "creating" << true;
+        QTest::addRow("no lobby id") << QByteArray("{'startedAt':null}") << "creating" << false;
+        QTest::addRow("no startedAt counts as started") << QByteArray("{'lobbyId':'L1'}") << "playing" << true;
+        QTest::addRow("lobby id not a string") << QByteArray("{'lobbyId':42,'startedAt':null}") << "creating" << false;
+    }
+
+    void lobbyStatus()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, status);
+        QFETCH(bool, started);
+        MatchWidgetData data;
+        data.updateFromLiveGame(record(json));
+        QCOMPARE(data.lobbyStatus(), status);
+        QCOMPARE(data.isStarted(), started);
+        QVERIFY(data.hasMatch());
+    }
+
+    void fieldsFromARecord()
+    {
+        MatchWidgetData data;
+        QSignalSpy changed(&data, &MatchWidgetData::dataChanged);
+        data.updateFromLiveGame(record("{'matchId':'m-9','gameNumber':2, 'scheduledTime':'2026-12-06T12:00:00Z','userSide':'RADIANT', 'tournament':{'name':'Weekly Cup'}, 'opponent':{'name':'Team Sable','avatar':'https://corvanta.gg/a.png'}}"));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(data.matchId(), QStringLiteral("m-9"));
+        QCOMPARE(data.gameNumber(), 2);
+        QCOMPARE(data.scheduledTime(), QStringLiteral("2026-12-06T12:00:00Z"));
+        QCOMPARE(data.userSide(), QStringLiteral("RADIANT"));
+        QCOMPARE(data.tournamentName(), QStringLiteral("Weekly Cup"));
+        QCOMPARE(data.opponentName(), QStringLiteral("Team Sable"));
+        QCOMPARE(data.opponentAvatar(), QStringLiteral("https://corvanta.gg/a.png"));
+        // No participant count: a two-sided competition, no round label.
+        QVERIFY(data.isCompetition());
+        QVERIFY(data.roundLabel().isEmpty());
+    }
+
+    void membersOfTheWrongType()
+    {
+        MatchWidgetData data;
+        data.updateFromLiveGame(record("{'matchId':7,'scheduledTime':false,'userSide':['R'], 'gameNumber':'3','tournament':{'name':{'x':1},'participantCount':'8'}, 'opponent':'Team'}"));
+        QVERIFY(data.hasMatch());
+        QVERIFY(data.matchId().isEmpty() && data.scheduledTime().isEmpty() && data.userSide().isEmpty());
+        QVERIFY(data.tournamentName().isEmpty() && data.opponentName().isEmpty());
+        QCOMPARE(data.gameNumber(), 1);
+        QVERIFY(data.isCompetition()); // a count that is not a number reads as the default 2
+    }
+
+    void clearingEmitsOnce_data()
+    {
+        QTest::addColumn<bool>("viaEmptyRecord");
+        QTest::addRow("clear()") << false;
+        QTest::addRow("empty record") << true;
+    }
+
+    void clearingEmitsOnce()
+    {
+        QFETCH(bool, viaEmptyRecord);
+        MatchWidgetData data;
+        data.setLang(QStringLiteral("fa"));
+        data.updateFromLiveGame(tournamentMatch(8, "SINGLE", "3", ""));
+        QVERIFY(data.hasMatch());
+        QSignalSpy changed(&data, &MatchWidgetData::dataChanged);
+        if (viaEmptyRecord)
+            data.updateFromLiveGame(QJsonObject());
+        else
+            data.clear();
+        QCOMPARE(changed.count(), 1);
+        QVERIFY(!data.hasMatch());
+        QVERIFY(data.matchId().isEmpty() && data.roundLabel().isEmpty());
+        QCOMPARE(data.lobbyStatus(), QStringLiteral("creating"));
+        QCOMPARE(data.gameNumber(), 1);
+        QCOMPARE(data.lang(), QStringLiteral("fa")); // the language stays
+    }
+
+    void propertiesForQml()
+    {
+        MatchWidgetData data;
+        data.updateFromLiveGame(tournamentMatch(8, "SINGLE", "2", ""));
+        QCOMPARE(data.property("roundLabel").toString(), QStringLiteral("Semi-Finals"));
+        QCOMPARE(data.property("hasMatch").toBool(), true);
+        QCOMPARE(data.metaObject()->propertyCount() - data.metaObject()->propertyOffset(), 13);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMatchWidgetData)
+#include "tst_matchwidgetdata.moc"
