@@ -1,3 +1,4 @@
+#include "DetectorFixture.h"
 #include "TemplateMatcher.h"
 
 #include <QTest>
@@ -8,16 +9,9 @@ Q_DECLARE_METATYPE(cv::Size)
 
 namespace {
 
-// A grey picture full of structure (smoothed noise), so correlation has something to lock onto;
-// smooth enough that a half-pixel shift from the halved search does not blur the match away.
 cv::Mat texture(cv::Size size, int seed)
 {
-    cv::Mat picture(size, CV_8UC1);
-    cv::RNG rng{uint64_t(seed)};
-    rng.fill(picture, cv::RNG::UNIFORM, 0, 256);
-    cv::GaussianBlur(picture, picture, cv::Size(0, 0), 4);
-    cv::normalize(picture, picture, 0, 255, cv::NORM_MINMAX);
-    return picture;
+    return DetectorFixture::texture(size, seed);
 }
 
 cv::Mat withCopyAt(cv::Mat background, const cv::Mat &templ, cv::Point at)
