@@ -7,6 +7,39 @@
 
 #include <QElapsedTimer>
 
+namespace {
+
+// findTemplate in the central region, the match moved to screen-image coordinates.
+TemplateMatch matchInCentre(const cv::Mat &screen, const cv::Mat &templ, double threshold)
+{
+    const cv::Rect region = InvitationDetector::searchRegion(screen.size());
+    TemplateMatch match = findTemplate(screen(region), templ, threshold, 0.5);
+    if (match.center.x >= 0) {
+        match.center += region.tl();
+        match.box += region.tl();
+    }
+    return match;
+}
+
+void reportMiss(const QString &detector, const TemplateMatch &match, const QElapsedTimer &clock)
+{
+    logTestResult(detector, false, match.confidence,
+                  QStringLiteral("best confidence: %1% - took %2ms")
+                      .arg(int(match.confidence * 100))
+                      .arg(clock.elapsed()));
+}
+
+void reportHit(const QString &detector, const TemplateMatch &match, qint64 tookMs)
+{
+    logTestResult(detector, true, match.confidence,
+                  QStringLiteral("at (%1, %2) - took %3ms")
+                      .arg(match.center.x)
+                      .arg(match.center.y)
+                      .arg(tookMs));
+}
+
+} // namespace
+
 bool InvitationDetector::loadTemplates(const QString &templateDir)
 {
     loadDetectorTemplate(m_popupTemplate, templateDir + QStringLiteral("/invitation_popup.png"),
@@ -35,18 +68,11 @@ bool InvitationDetector::detectInvitation(const cv::Mat &screen) const
         return false;
     }
     try {
-        const cv::Rect region = searchRegion(screen.size());
-        TemplateMatch match = findTemplate(screen(region), m_popupTemplate, 0.65, 0.5);
+        const TemplateMatch match = matchInCentre(screen, m_popupTemplate, 0.65);
         if (match.center.x < 0) {
-            logTestResult(QStringLiteral("InvitationDetector"), false, match.confidence,
-                          QStringLiteral("best confidence: %1% - took %2ms")
-                              .arg(int(match.confidence * 100))
-                              .arg(clock.elapsed()));
+            reportMiss(QStringLiteral("InvitationDetector"), match, clock);
             return false;
         }
-        match.center += region.tl();
-        match.box.x += region.x;
-        match.box.y += region.y;
         logInfo(QStringLiteral("Invitation popup detected! Confidence: %1 at (%2, %3)")
                     .arg(match.confidence)
                     .arg(match.center.x)
@@ -57,11 +83,7 @@ bool InvitationDetector::detectInvitation(const cv::Mat &screen) const
             drawDetection(annotated, match.box, QStringLiteral("Invitation Popup"),
                           match.confidence, cv::Scalar(0, 255, 0));
             saveDebugImage(annotated, QStringLiteral("invitation_detected"));
-            logTestResult(QStringLiteral("InvitationDetector"), true, match.confidence,
-                          QStringLiteral("at (%1, %2) - took %3ms")
-                              .arg(match.center.x)
-                              .arg(match.center.y)
-                              .arg(tookMs));
+            reportHit(QStringLiteral("InvitationDetector"), match, tookMs);
         }
         return true;
     } catch (const cv::Exception &error) {
@@ -83,18 +105,11 @@ cv::Point InvitationDetector::findAcceptButton(const cv::Mat &screen) const
         return none;
     }
     try {
-        const cv::Rect region = searchRegion(screen.size());
-        TemplateMatch match = findTemplate(screen(region), m_acceptTemplate, 0.7, 0.5);
+        const TemplateMatch match = matchInCentre(screen, m_acceptTemplate, 0.7);
         if (match.center.x < 0) {
-            logTestResult(QStringLiteral("AcceptButton"), false, match.confidence,
-                          QStringLiteral("best confidence: %1% - took %2ms")
-                              .arg(int(match.confidence * 100))
-                              .arg(clock.elapsed()));
+            reportMiss(QStringLiteral("AcceptButton"), match, clock);
             return none;
         }
-        match.center += region.tl();
-        match.box.x += region.x;
-        match.box.y += region.y;
         logInfo(QStringLiteral("Accept button found at: (%1, %2) with confidence: %3")
                     .arg(match.center.x)
                     .arg(match.center.y)
@@ -107,11 +122,7 @@ cv::Point InvitationDetector::findAcceptButton(const cv::Mat &screen) const
             drawClickPoint(annotated, match.center, QStringLiteral("Click Here"),
                            cv::Scalar(0, 0, 255));
             saveDebugImage(annotated, QStringLiteral("accept_button_found"));
-            logTestResult(QStringLiteral("AcceptButton"), true, match.confidence,
-                          QStringLiteral("at (%1, %2) - took %3ms")
-                              .arg(match.center.x)
-                              .arg(match.center.y)
-                              .arg(tookMs));
+            reportHit(QStringLiteral("AcceptButton"), match, tookMs);
         }
         return match.center;
     } catch (const cv::Exception &error) {
