@@ -18,8 +18,9 @@ PlatformSimulator::~PlatformSimulator()
 bool PlatformSimulator::start(const QStringList &options)
 {
     m_process.setProgram(QStringLiteral("node"));
+    // The simulator holds our end of its standard input: if this test dies, so does it.
     m_process.setArguments(QStringList{QStringLiteral(PLATFORM_SIM_DIR), QStringLiteral("--port"),
-                                       QStringLiteral("0")}
+                                       QStringLiteral("0"), QStringLiteral("--exit-with-stdin")}
                            + options);
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start();

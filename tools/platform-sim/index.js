@@ -4,7 +4,7 @@ const { createSimulator } = require('./src/server');
 const { ACCOUNTS } = require('./src/accounts');
 
 const USAGE = 'Usage: node tools/platform-sim [--port N] [--ping-interval MS] [--ping-timeout MS]'
-  + '   (N in 0..65535, 0 picks a free port; MS in 1..2147483647)';
+  + ' [--exit-with-stdin]   (N in 0..65535, 0 picks a free port; MS in 1..2147483647)';
 
 // Longer delays overflow Node's timers, which then fire at once.
 const MAX_DELAY = 2 ** 31 - 1;
@@ -17,6 +17,11 @@ const OPTIONS = {
 // Options come in any order, each at most once; anything else is refused.
 function parseOptions(argv) {
   const options = {};
+  const flag = argv.indexOf('--exit-with-stdin');
+  if (flag >= 0) {
+    options.exitWithStdin = true;
+    argv = argv.filter((_, i) => i !== flag);
+  }
   for (let i = 0; i < argv.length; i += 2) {
     const option = OPTIONS[argv[i]];
     const text = argv[i + 1];
@@ -35,7 +40,8 @@ async function main() {
     process.exit(2);
   }
 
-  const simulator = await createSimulator(options);
+  const { exitWithStdin, ...settings } = options;
+  const simulator = await createSimulator(settings);
   // Other programs read this first line to find the port; keep it exact.
   console.log(`Platform simulator listening on ${simulator.url}`);
   console.log('');
@@ -50,6 +56,14 @@ async function main() {
   };
   process.on('SIGINT', stop);
   process.on('SIGTERM', stop);
+  // A test that starts the simulator holds its standard input; when that test ends, even by a
+  // crash, the pipe closes and the simulator goes with it instead of outliving it (and keeping
+  // the test runner waiting on the output it inherited).
+  if (exitWithStdin) {
+    process.stdin.on('end', stop);
+    process.stdin.on('close', stop);
+    process.stdin.resume();
+  }
 }
 
 main().catch((error) => {

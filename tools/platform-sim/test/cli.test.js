@@ -12,8 +12,8 @@ const { openLink } = require('../test-support/link');
 const ENTRY = path.join(__dirname, '..', 'index.js');
 const FIRST_LINE = /^Platform simulator listening on http:\/\/127\.0\.0\.1:(\d+)$/;
 
-function startCli(t, args) {
-  const child = spawn(process.execPath, [ENTRY, ...args], { stdio: ['ignore', 'pipe', 'pipe'] });
+function startCli(t, args, stdin = 'ignore') {
+  const child = spawn(process.execPath, [ENTRY, ...args], { stdio: [stdin, 'pipe', 'pipe'] });
   const exited = once(child, 'close');
   t.after(() => child.exitCode === null && child.signalCode === null && child.kill('SIGKILL'));
   const lines = readline.createInterface({ input: child.stdout })[Symbol.asyncIterator]();
@@ -80,12 +80,23 @@ test('ping settings come in any order with the port, reach the socket endpoint, 
   await link.closed;
 });
 
+test('with --exit-with-stdin it ends when its standard input closes, and not before', async (t) => {
+  const { child, exited, nextLine } = startCli(t, ['--exit-with-stdin', '--port', '0'], 'pipe');
+  const port = Number(FIRST_LINE.exec(await nextLine())[1]);
+  await new Promise((resolve) => setTimeout(resolve, 300));
+  assert.equal(child.exitCode, null);
+  const answer = await fetch(`http://127.0.0.1:${port}/api/launcher/live-game`);
+  assert.equal(answer.status, 401);
+  child.stdin.end();
+  assert.deepEqual(await exited, [0, null]);
+});
+
 test('the command line refuses arguments it does not understand', async (t) => {
   const refused = [
     ['--port'], ['--port', 'abc'], ['--port', '70000'], ['--port', '-1'], ['--verbose'],
     ['--ping-interval'], ['--ping-interval', '0'], ['--ping-interval', '-5'], ['--ping-timeout', 'abc'],
     ['--ping-timeout', '2147483648'], ['--ping-interval', '1.5'], ['--port', '0', '--port', '1'],
-    ['--port', '0', '--ping-timeout', '100', 'extra'],
+    ['--port', '0', '--ping-timeout', '100', 'extra'], ['--exit-with-stdin', '--exit-with-stdin'],
   ];
   for (const args of refused) {
     const { child, exited } = startCli(t, args);
