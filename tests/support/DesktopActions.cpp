@@ -1,5 +1,6 @@
 #include "DesktopActions.h"
 
+#include <QGuiApplication>
 #include <QTest>
 
 int runShell(const QString &script)
@@ -34,4 +35,22 @@ void stopProcess(QProcess &process)
         process.kill();
         process.waitForFinished(5000);
     }
+}
+
+TwoMonitors::TwoMonitors()
+{
+    // The left monitor takes over the real output; the right one has none of its own.
+    m_ok = runShell(QStringLiteral(
+               "output=$(xrandr | awk '/ connected/ {print $1; exit}');"
+               " (xrandr --setmonitor corvanta-left 960/254x1080/286+0+0 \"$output\""
+               " && xrandr --setmonitor corvanta-right 960/254x1080/286+960+0 none) >/dev/null"))
+        == 0;
+}
+
+TwoMonitors::~TwoMonitors()
+{
+    runShell(QStringLiteral("xrandr --delmonitor corvanta-left; xrandr --delmonitor corvanta-right"));
+    // The next test starts with the toolkit back on one screen.
+    if (!QTest::qWaitFor([] { return QGuiApplication::screens().size() == 1; }, 10000))
+        qWarning("the toolkit still shows more than one screen");
 }

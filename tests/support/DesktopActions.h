@@ -14,3 +14,19 @@ bool actOnTrayIcon(qint64 pid, const QString &action);
 
 // Terminates a child process, killing it if it does not end within five seconds.
 void stopProcess(QProcess &process);
+
+// The virtual desktop split into two RandR monitors side by side, 960 x 1080 each, for as long as
+// this lives; the toolkit shows them as two screens.
+class TwoMonitors
+{
+public:
+    TwoMonitors();
+    ~TwoMonitors();
+    TwoMonitors(const TwoMonitors &) = delete;
+    TwoMonitors &operator=(const TwoMonitors &) = delete;
+
+    bool isSet() const { return m_ok; }
+
+private:
+    bool m_ok = false;
+};

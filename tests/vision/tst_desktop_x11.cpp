@@ -105,35 +105,6 @@ double medianMilliseconds(QList<qint64> nanoseconds)
     return (nanoseconds[(n - 1) / 2] + nanoseconds[n / 2]) / 2.0 / 1e6;
 }
 
-// The virtual desktop split into two monitors side by side, for as long as this lives.
-class TwoMonitors
-{
-public:
-    TwoMonitors()
-    {
-        // The left monitor takes over the real output; the right one has none of its own.
-        m_ok = runShell(QStringLiteral(
-                   "output=$(xrandr | awk '/ connected/ {print $1; exit}');"
-                   " (xrandr --setmonitor corvanta-left 960/254x1080/286+0+0 \"$output\""
-                   " && xrandr --setmonitor corvanta-right 960/254x1080/286+960+0 none) >/dev/null"))
-            == 0;
-    }
-    ~TwoMonitors()
-    {
-        runShell(QStringLiteral("xrandr --delmonitor corvanta-left; xrandr --delmonitor corvanta-right"));
-        // The next test starts with the toolkit back on one screen.
-        if (!QTest::qWaitFor([] { return QGuiApplication::screens().size() == 1; }, 10000))
-            qWarning("the toolkit still shows more than one screen");
-    }
-    TwoMonitors(const TwoMonitors &) = delete;
-    TwoMonitors &operator=(const TwoMonitors &) = delete;
-
-    bool isSet() const { return m_ok; }
-
-private:
-    bool m_ok = false;
-};
-
 QStringList screenNames()
 {
     QStringList names;
