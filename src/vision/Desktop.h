@@ -13,7 +13,8 @@
 // built on these operations live above this interface and are written once.
 //
 // One backend is compiled in, chosen by CMake: Desktop_win.cpp (Win32: user32 and gdi32) or
-// Desktop_x11.cpp (X11: Xlib, MIT-SHM, RandR). All calls belong on one thread (the GUI thread).
+// Desktop_x11.cpp (X11: Xlib and xcb, MIT-SHM, RandR; a thread of its own takes the server's
+// change notifications). All calls belong on one thread (the GUI thread).
 class Desktop
 {
 public:
@@ -57,32 +58,38 @@ public:
         Failed,   // the screen was there, but copying from it failed
     };
 
-    // Screen pixels, top row first, three bytes per pixel in blue, green, red order. Rows may be
-    // padded: row y starts at bytes[y * stride] (the Win32 DIB pads each row to 4 bytes).
-    struct Pixels
+    // What the game-window rules read of a window, read together.
+    struct WindowState
     {
-        int width = 0;
-        int height = 0;
-        std::size_t stride = 0; // at least width * 3
-        std::vector<std::uint8_t> bytes; // at least (height - 1) * stride + width * 3
+        std::string title; // UTF-8; empty when the window has none or is gone
+        // Windows: the WS_VISIBLE style (a minimised window stays visible). X11: the window is
+        // viewable, so a minimised (iconified) or withdrawn window is not.
+        bool visible = false;
+    };
+
+    struct TopLevelWindow
+    {
+        WindowId id = NoWindow;
+        std::string title; // as in WindowState
+        // Visited by the enumeration (EnumWindows). False for a window that only a lookup by
+        // title would find (FindWindowW finds hidden windows too): on X11, a child of the root
+        // that the window manager does not manage, such as a withdrawn window.
+        bool enumerated = true;
     };
 
     virtual ~Desktop() = default;
     Desktop(const Desktop &) = delete;
     Desktop &operator=(const Desktop &) = delete;
 
-    // Titles are UTF-8 throughout.
-
-    // A top-level window whose title equals `title`, visible or not, or NoWindow (FindWindowW:
-    // letter case is ignored, as Windows compares window names).
-    virtual WindowId findWindowByTitle(const std::string &title) = 0;
-    // Every top-level window in enumeration order, the topmost first (EnumWindows order).
-    virtual std::vector<WindowId> topLevelWindows() = 0;
-    // The window's title; empty when it has none or the window is gone.
-    virtual std::string windowTitle(WindowId window) = 0;
-    // Windows: the WS_VISIBLE style (a minimised window stays visible). X11: the window is
-    // viewable, so a minimised (iconified) or withdrawn window is not.
-    virtual bool isWindowVisible(WindowId window) = 0;
+    // Every top-level window with its title: first the enumerated ones in EnumWindows order, the
+    // topmost first, then any others a lookup by title would find, the topmost first. The titles
+    // are read in the same pass. Visibility is left out: the rules need it of one window or two.
+    // On X11 the list is read again only after the server has reported a change to it (a window
+    // opened, closed, restacked or retitled); until then a call costs one round trip.
+    virtual std::vector<TopLevelWindow> topLevelWindows() = 0;
+    // One window's title and visibility, read together (one round trip on X11); a window that is
+    // gone has no title and is not visible.
+    virtual WindowState windowState(WindowId window) = 0;
     // The window with the keyboard focus, or NoWindow.
     virtual WindowId foregroundWindow() = 0;
     // The client area in screen coordinates; nothing when it cannot be read (for example, the
@@ -90,8 +97,13 @@ public:
     virtual std::optional<Rect> clientRect(WindowId window) = 0;
     // The monitor showing the window, or the one nearest to it.
     virtual Monitor monitorOf(WindowId window) = 0;
-    // What the screen shows in `area` (everything above the game included), into `pixels`.
-    virtual CaptureStatus grabScreen(const Rect &area, Pixels &pixels) = 0;
+    // What the screen shows in `area` (everything above the game included), written as
+    // area.height() rows of area.width() pixels, top row first, three bytes per pixel in blue,
+    // green, red order, row y at target + y * stride (stride at least width * 3). Nothing else
+    // of that memory is written; where the area lies beyond the screen's edges its pixels are
+    // black, as the screen DC gives them there. On failure the rows hold anything.
+    virtual CaptureStatus grabScreen(const Rect &area, std::uint8_t *target,
+                                     std::size_t stride) = 0;
 
 protected:
     Desktop() = default;

@@ -11,6 +11,7 @@
 #endif
 #include <windows.h>
 
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -23,18 +24,6 @@ HWND toHandle(Desktop::WindowId window)
 Desktop::WindowId toId(HWND handle)
 {
     return reinterpret_cast<Desktop::WindowId>(handle);
-}
-
-std::wstring wideFromUtf8(const std::string &text)
-{
-    if (text.empty())
-        return std::wstring();
-    const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    if (units <= 0)
-        return std::wstring();
-    std::wstring wide(std::size_t(units), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), &wide[0], units);
-    return wide;
 }
 
 std::string utf8FromWide(const wchar_t *text, int units)
@@ -74,35 +63,36 @@ Releaser<Release> releaseLater(Release release)
 
 BOOL CALLBACK collectWindow(HWND window, LPARAM list)
 {
-    reinterpret_cast<std::vector<Desktop::WindowId> *>(list)->push_back(toId(window));
-    return TRUE; // all of them: the caller applies its own rule and stops at its first match
+    reinterpret_cast<std::vector<HWND> *>(list)->push_back(window);
+    return TRUE; // all of them: the caller applies its own rules to the whole list
+}
+
+std::string titleOf(HWND window)
+{
+    wchar_t title[256] = {};
+    const int units = GetWindowTextW(window, title, 256);
+    return utf8FromWide(title, units);
 }
 
 class WindowsDesktop final : public Desktop
 {
 public:
-    WindowId findWindowByTitle(const std::string &title) override
+    // EnumWindows visits every top-level window, hidden ones too, in the order FindWindowW
+    // searches them, so every one is enumerated.
+    std::vector<TopLevelWindow> topLevelWindows() override
     {
-        return toId(FindWindowW(nullptr, wideFromUtf8(title).c_str()));
-    }
-
-    std::vector<WindowId> topLevelWindows() override
-    {
-        std::vector<WindowId> windows;
-        EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&windows));
+        std::vector<HWND> handles;
+        EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&handles));
+        std::vector<TopLevelWindow> windows;
+        windows.reserve(handles.size());
+        for (const HWND handle : handles)
+            windows.push_back(TopLevelWindow{toId(handle), titleOf(handle), true});
         return windows;
     }
 
-    std::string windowTitle(WindowId window) override
+    WindowState windowState(WindowId window) override
     {
-        wchar_t title[256] = {};
-        const int units = GetWindowTextW(toHandle(window), title, 256);
-        return utf8FromWide(title, units);
-    }
-
-    bool isWindowVisible(WindowId window) override
-    {
-        return IsWindowVisible(toHandle(window)) != FALSE;
+        return WindowState{titleOf(toHandle(window)), IsWindowVisible(toHandle(window)) != FALSE};
     }
 
     WindowId foregroundWindow() override
@@ -143,7 +133,7 @@ public:
         return result;
     }
 
-    CaptureStatus grabScreen(const Rect &area, Pixels &pixels) override
+    CaptureStatus grabScreen(const Rect &area, std::uint8_t *target, std::size_t stride) override
     {
         const int width = area.width();
         const int height = area.height();
@@ -183,18 +173,24 @@ public:
         format.bmiHeader.biBitCount = 24;
         format.bmiHeader.biCompression = BI_RGB;
 
-        // DIB rows are padded to a multiple of 4 bytes.
-        const std::size_t stride = ((std::size_t(width) * 24 + 31) / 32) * 4;
-        std::vector<std::uint8_t> bytes(stride * std::size_t(height));
-        const int rows = GetDIBits(screen, bitmap, 0, UINT(height), bytes.data(), &format,
+        // DIB rows are padded to a multiple of 4 bytes. Where that padding is nil and the
+        // caller's rows are as long, the DIB is the target itself; otherwise it goes through a
+        // buffer of its own, row by row.
+        const std::size_t rowBytes = std::size_t(width) * 3;
+        const std::size_t dibStride = ((std::size_t(width) * 24 + 31) / 32) * 4;
+        if (dibStride == rowBytes && stride == rowBytes) {
+            const int rows = GetDIBits(screen, bitmap, 0, UINT(height), target, &format,
+                                       DIB_RGB_COLORS);
+            return rows == height ? CaptureStatus::Captured : CaptureStatus::Failed;
+        }
+        std::vector<std::uint8_t> dib(dibStride * std::size_t(height));
+        const int rows = GetDIBits(screen, bitmap, 0, UINT(height), dib.data(), &format,
                                    DIB_RGB_COLORS);
         if (rows != height)
             return CaptureStatus::Failed;
-
-        pixels.width = width;
-        pixels.height = height;
-        pixels.stride = stride;
-        pixels.bytes = std::move(bytes);
+        for (int y = 0; y < height; ++y)
+            std::memcpy(target + std::size_t(y) * stride, dib.data() + std::size_t(y) * dibStride,
+                        rowBytes);
         return CaptureStatus::Captured;
     }
 };

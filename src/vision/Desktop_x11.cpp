@@ -1,29 +1,50 @@
-// The desktop on X11, through Xlib on a display connection of its own: the window manager's
-// client lists (EWMH) for the top-level windows, RandR monitors, and MIT-SHM (or plain
-// XGetImage) for the pixels of the root window.
+// The desktop on X11, through a display connection of its own: the window manager's client lists
+// (EWMH) for the top-level windows, RandR monitors, and MIT-SHM (or plain XGetImage) for the
+// pixels of the root window.
+//
+// Questions about windows go out through xcb: every request of a question is sent first and the
+// replies are collected after, so that a question costs a round trip or two however many windows
+// it is about. The list of top-level windows with their titles, hundreds of requests on a busy
+// desktop, is kept and read again only once the server has reported a change (WindowWatch).
 #include "Desktop.h"
 
 #include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 #include <X11/extensions/Xrandr.h>
+#include <xcb/xcb.h>
 
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace {
 
 // Any window may close between two requests about it; the X error that follows must not reach
-// Xlib's default handler, which ends the process. A trap catches the errors of its display while
-// it lives and hands those of other connections (the toolkit's) to the handler it replaced.
-// Requests with a reply report their errors before they return; for those without one (MIT-SHM
-// attach and detach), failed() waits for the server first.
+// Xlib's default handler, which ends the process. The questions about windows go through xcb and
+// take their errors with their replies (collect() below); the trap is for what still goes through
+// Xlib (RandR, MIT-SHM, XGetImage). A trap catches the errors of its display while it lives and
+// hands those of other connections (the toolkit's) to the handler it replaced. Requests with a
+// reply report their errors before they return; for those without one (MIT-SHM attach and
+// detach), failed() waits for the server first.
 class XErrorTrap
 {
 public:
@@ -103,21 +124,27 @@ std::string utf8FromLatin1(const unsigned char *text, std::size_t length)
     return utf8;
 }
 
-// FindWindowW ignores case; so does the direct lookup here. ASCII letters suffice for the titles
-// looked up directly.
-bool equalIgnoringAsciiCase(const std::string &a, const std::string &b)
+// A reply from xcb, freed with its holder.
+struct FreeWithC
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const unsigned char x = (unsigned char)a[i];
-        const unsigned char y = (unsigned char)b[i];
-        const unsigned char lowerX = (x >= 'A' && x <= 'Z') ? (unsigned char)(x + 32) : x;
-        const unsigned char lowerY = (y >= 'A' && y <= 'Z') ? (unsigned char)(y + 32) : y;
-        if (lowerX != lowerY)
-            return false;
-    }
-    return true;
+    void operator()(void *memory) const { std::free(memory); }
+};
+template <typename T>
+using Reply = std::unique_ptr<T, FreeWithC>;
+
+// Waits for the reply of one request; null when the server answered with an error instead, such
+// as BadWindow for a window that has closed since it was listed. Taking the error here keeps it
+// away from Xlib's error handler, which would end the process.
+template <typename T, typename Cookie>
+Reply<T> collect(xcb_connection_t *connection, Cookie cookie,
+                 T *(*wait)(xcb_connection_t *, Cookie, xcb_generic_error_t **))
+{
+    xcb_generic_error_t *error = nullptr;
+    Reply<T> reply(wait(connection, cookie, &error));
+    if (!error)
+        return reply;
+    std::free(error);
+    return nullptr;
 }
 
 // One colour channel of a TrueColor pixel: where its bits are and how to widen or narrow them to
@@ -176,6 +203,16 @@ bool convertToBgr(const XImage &image, const Visual &visual, std::uint8_t *targe
             std::memcpy(row, source, std::size_t(image.width) * 3);
             continue;
         }
+        if (bgrBytes && image.width > 0) {
+            // Four bytes stored per pixel, the fourth (padding) overwritten by the next pixel's
+            // blue: one load and one store each instead of three. The row's last pixel stores
+            // three, so that nothing past the row is written.
+            const int last = image.width - 1;
+            for (int x = 0; x < last; ++x)
+                std::memcpy(row + std::size_t(x) * 3, source + std::size_t(x) * 4, 4);
+            std::memcpy(row + std::size_t(last) * 3, source + std::size_t(last) * 4, 3);
+            continue;
+        }
         for (int x = 0; x < image.width; ++x) {
             const std::uint8_t *bytes = source + std::size_t(x) * std::size_t(bytesPerPixel);
             std::uint8_t *out = row + std::size_t(x) * 3;
@@ -198,6 +235,168 @@ bool convertToBgr(const XImage &image, const Visual &visual, std::uint8_t *targe
     return true;
 }
 
+// Counts the changes to the desktop that could alter the list of top-level windows or a title
+// in it, so that an unchanged list need not be read again: a search through every window costs
+// the server hundreds of requests, a look at the count one round trip.
+//
+// It has an xcb connection of its own, on which it selects, on the root, the notifications of
+// its children (created, destroyed, reparented, restacked) and of its properties (the window
+// manager's client lists), and on each listed window those of its properties (the titles). The
+// notifications are taken off the connection by a thread of its own as they come, so that none
+// pile up in the server while nobody asks, for hours on end; changes() takes, in the caller's
+// thread, those that had arrived by its round trip. Both count under one mutex, so whatever
+// preceded the round trip is counted when changes() returns. xcb lets several threads use one
+// connection.
+class WindowWatch
+{
+public:
+    // Null when there is no connection to be had or no thread to be started.
+    static std::unique_ptr<WindowWatch> start(xcb_window_t root, std::vector<xcb_atom_t> rootLists,
+                                              std::vector<xcb_atom_t> titles)
+    {
+        xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+        if (xcb_connection_has_error(connection)) {
+            xcb_disconnect(connection);
+            return nullptr; // tried again at the next listing
+        }
+        const int wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (wake < 0) {
+            xcb_disconnect(connection);
+            return nullptr;
+        }
+        std::unique_ptr<WindowWatch> watch(
+            new WindowWatch(connection, wake, root, std::move(rootLists), std::move(titles)));
+        const std::uint32_t mask =
+            XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_change_window_attributes(connection, root, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(connection);
+        try {
+            watch->m_thread = std::thread([raw = watch.get()] { raw->takeNotifications(); });
+        } catch (const std::system_error &) {
+            return nullptr;
+        }
+        return watch;
+    }
+
+    ~WindowWatch()
+    {
+        if (m_thread.joinable()) {
+            const std::uint64_t one = 1;
+            while (write(m_wake, &one, sizeof one) < 0 && errno == EINTR) {
+            }
+            m_thread.join();
+        }
+        close(m_wake);
+        xcb_disconnect(m_connection);
+    }
+
+    WindowWatch(const WindowWatch &) = delete;
+    WindowWatch &operator=(const WindowWatch &) = delete;
+
+    xcb_connection_t *connection() const { return m_connection; }
+
+    // The number of changes so far, all that the server made before this call included; nothing
+    // when the connection has broken.
+    std::optional<std::uint64_t> changes()
+    {
+        free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+        if (xcb_connection_has_error(m_connection))
+            return std::nullopt;
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        while (xcb_generic_event_t *event = xcb_poll_for_queued_event(m_connection))
+            count(event);
+        return m_changes;
+    }
+
+    // Title changes of these windows count from now on: requests on this connection that come
+    // after see them. A window closed meanwhile makes an error, which arrives as a notification
+    // and is dropped. Windows no longer listed are forgotten, so that an id used again is watched
+    // again.
+    void watchTitles(const std::vector<xcb_window_t> &windows)
+    {
+        const std::uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        std::vector<xcb_window_t> watched = windows;
+        std::sort(watched.begin(), watched.end());
+        for (const xcb_window_t window : watched) {
+            if (!std::binary_search(m_watched.begin(), m_watched.end(), window))
+                xcb_change_window_attributes(m_connection, window, XCB_CW_EVENT_MASK, &mask);
+        }
+        m_watched = std::move(watched);
+    }
+
+private:
+    WindowWatch(xcb_connection_t *connection, int wake, xcb_window_t root,
+                std::vector<xcb_atom_t> rootLists, std::vector<xcb_atom_t> titles)
+        : m_connection(connection)
+        , m_wake(wake)
+        , m_root(root)
+        , m_rootLists(std::move(rootLists))
+        , m_titles(std::move(titles))
+    {
+    }
+
+    void takeNotifications()
+    {
+        pollfd descriptors[2] = {{xcb_get_file_descriptor(m_connection), POLLIN, 0},
+                                 {m_wake, POLLIN, 0}};
+        for (;;) {
+            if (poll(descriptors, 2, -1) < 0 && errno != EINTR)
+                return;
+            if (descriptors[1].revents)
+                return;
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                while (xcb_generic_event_t *event = xcb_poll_for_event(m_connection))
+                    count(event);
+                if (xcb_connection_has_error(m_connection))
+                    return;
+            }
+            // At most 50 wakes a second, also while the user drags a window about; the socket
+            // may also stay readable a moment while the caller's thread reads a reply off it.
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+    // Called with the mutex held; frees the event.
+    void count(xcb_generic_event_t *event)
+    {
+        if (isChange(*event))
+            ++m_changes;
+        free(event);
+    }
+
+    bool isChange(const xcb_generic_event_t &event) const
+    {
+        switch (event.response_type & 0x7F) {
+        case XCB_PROPERTY_NOTIFY: {
+            const auto &property = reinterpret_cast<const xcb_property_notify_event_t &>(event);
+            const std::vector<xcb_atom_t> &atoms =
+                property.window == m_root ? m_rootLists : m_titles;
+            return std::find(atoms.begin(), atoms.end(), property.atom) != atoms.end();
+        }
+        // The root's children: which there are, and their order.
+        case XCB_CREATE_NOTIFY:
+        case XCB_DESTROY_NOTIFY:
+        case XCB_REPARENT_NOTIFY:
+        case XCB_CONFIGURE_NOTIFY:
+        case XCB_CIRCULATE_NOTIFY:
+            return true;
+        default:
+            return false; // errors of watchTitles() among them
+        }
+    }
+
+    xcb_connection_t *const m_connection;
+    const int m_wake; // written once, to end the thread
+    const xcb_window_t m_root;
+    const std::vector<xcb_atom_t> m_rootLists;
+    const std::vector<xcb_atom_t> m_titles;
+    std::vector<xcb_window_t> m_watched; // sorted; the caller's thread only
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::uint64_t m_changes = 0; // guarded by m_mutex
+};
+
 class X11Desktop final : public Desktop
 {
 public:
@@ -208,78 +407,41 @@ public:
 
     ~X11Desktop() override
     {
+        // The watch first, as it was started after the display: closed the other way round,
+        // Xvfb was seen to drop the next connection made.
+        m_watch.reset();
         if (!m_display)
             return;
         releaseShm();
         XCloseDisplay(m_display);
     }
 
-    WindowId findWindowByTitle(const std::string &title) override
-    {
-        if (!display())
-            return NoWindow;
-        // Managed windows first, topmost first; then the root's own children, where withdrawn
-        // (hidden) windows live, which Windows would still find.
-        std::vector<Window> candidates;
-        for (const WindowId window : topLevelWindows())
-            candidates.push_back(Window(window));
-        std::vector<Window> children = rootChildren();
-        std::reverse(children.begin(), children.end());
-        for (const Window child : children) {
-            if (std::find(candidates.begin(), candidates.end(), child) == candidates.end())
-                candidates.push_back(child);
-        }
-        for (const Window window : candidates) {
-            if (equalIgnoringAsciiCase(windowTitle(window), title))
-                return window;
-        }
-        return NoWindow;
-    }
-
-    std::vector<WindowId> topLevelWindows() override
+    std::vector<TopLevelWindow> topLevelWindows() override
     {
         if (!display())
             return {};
-        // The stacking list runs bottom to top; Windows enumerates the topmost first. An empty
-        // list is an answer (no managed windows); only a missing one means no window manager.
-        bool present = false;
-        std::vector<Window> windows = windowList(m_root, m_atoms.clientListStacking, &present);
-        if (present) {
-            std::reverse(windows.begin(), windows.end());
-        } else {
-            windows = windowList(m_root, m_atoms.clientList, &present);
-            if (!present) {
-                // No window manager: the root's children are the top-level windows.
-                windows = rootChildren();
-                std::reverse(windows.begin(), windows.end());
-            }
+        // Started at the first listing, and tried again at the next one should it fail.
+        if (!m_watch)
+            m_watch = WindowWatch::start(xcb_window_t(m_root),
+                                         {m_atoms.clientListStacking, m_atoms.clientList},
+                                         {XCB_ATOM_WM_NAME, m_atoms.netWmName});
+        const std::optional<std::uint64_t> changes = m_watch ? m_watch->changes() : std::nullopt;
+        if (!changes)
+            return readTopLevelWindows(m_xcb, nullptr);
+        // Nothing the listing shows has changed since it was read (the count was taken before
+        // it): it still holds.
+        if (!m_listing || m_listingChanges != *changes) {
+            m_listing = readTopLevelWindows(m_watch->connection(), m_watch.get());
+            m_listingChanges = *changes;
         }
-        return std::vector<WindowId>(windows.begin(), windows.end());
+        return *m_listing;
     }
 
-    std::string windowTitle(WindowId window) override
+    WindowState windowState(WindowId window) override
     {
         if (!display() || window == NoWindow)
-            return std::string();
-        Atom type = 0;
-        std::string title;
-        if (readText(Window(window), m_atoms.netWmName, type, title) && type == m_atoms.utf8String)
-            return title;
-        if (!readText(Window(window), XA_WM_NAME, type, title))
-            return std::string();
-        if (type == m_atoms.utf8String)
-            return title;
-        if (type == XA_STRING)
-            return utf8FromLatin1(reinterpret_cast<const unsigned char *>(title.data()),
-                                  title.size());
-        return fromCompoundText(type, title);
-    }
-
-    bool isWindowVisible(WindowId window) override
-    {
-        XWindowAttributes attributes;
-        return display() && window != NoWindow && readAttributes(Window(window), attributes)
-            && attributes.map_state == IsViewable;
+            return WindowState{};
+        return collectState(requestState(xcb_window_t(window)));
     }
 
     WindowId foregroundWindow() override
@@ -287,26 +449,28 @@ public:
         if (!display())
             return NoWindow;
         bool present = false;
-        const std::vector<Window> active = windowList(m_root, m_atoms.netActiveWindow, &present);
+        const std::vector<xcb_window_t> active =
+            windowList(m_xcb, requestWindowList(m_xcb, m_atoms.netActiveWindow), &present);
         if (present)
             return active.empty() ? NoWindow : active.front();
         // No window manager to say: the window holding the input focus.
-        Window focus = 0;
-        int revert = 0;
-        XGetInputFocus(m_display, &focus, &revert);
-        return focus == PointerRoot ? NoWindow : focus;
+        const Reply<xcb_get_input_focus_reply_t> focus =
+            collect(m_xcb, xcb_get_input_focus(m_xcb), xcb_get_input_focus_reply);
+        if (!focus || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT)
+            return NoWindow;
+        return focus->focus;
     }
 
     std::optional<Rect> clientRect(WindowId window) override
     {
         if (!display() || window == NoWindow)
             return std::nullopt;
-        XWindowAttributes attributes;
-        Rect rect;
-        if (!readGeometry(Window(window), attributes, rect))
+        std::optional<Placement> placement = placementOf(xcb_window_t(window));
+        if (!placement)
             return std::nullopt;
         // An unmapped or minimised window shows no client area.
-        if (attributes.map_state != IsViewable)
+        Rect &rect = placement->rect;
+        if (!placement->viewable)
             rect = Rect{rect.left, rect.top, rect.left, rect.top};
         return rect;
     }
@@ -314,10 +478,11 @@ public:
     Monitor monitorOf(WindowId window) override
     {
         Monitor result;
-        XWindowAttributes attributes;
-        Rect rect;
-        if (!display() || window == NoWindow || !readGeometry(Window(window), attributes, rect))
+        if (!display() || window == NoWindow)
             return result; // NoMonitor
+        const std::optional<Placement> placement = placementOf(xcb_window_t(window));
+        if (!placement)
+            return result;
         const std::vector<Rect> monitors = monitorRects();
         if (monitors.empty()) {
             result.status = MonitorStatus::NoMonitorInfo;
@@ -326,6 +491,7 @@ public:
 
         // The monitor holding the window's centre (the first one listed, should monitors
         // overlap), else the one nearest to that centre.
+        const Rect &rect = placement->rect;
         const long centreX = rect.left + rect.width() / 2;
         const long centreY = rect.top + rect.height() / 2;
         long long bestDistance = std::numeric_limits<long long>::max();
@@ -346,7 +512,7 @@ public:
         return result;
     }
 
-    CaptureStatus grabScreen(const Rect &area, Pixels &pixels) override
+    CaptureStatus grabScreen(const Rect &area, std::uint8_t *target, std::size_t stride) override
     {
         if (!display())
             return CaptureStatus::NoScreen;
@@ -358,46 +524,130 @@ public:
         if (!screen)
             return CaptureStatus::NoScreen;
 
-        // Rows padded to 4 bytes like a Windows DIB; what lies beyond the screen's edges stays
-        // black, as the screen DC gives it there.
-        Pixels copy;
-        copy.width = width;
-        copy.height = height;
-        copy.stride = (std::size_t(width) * 3 + 3) & ~std::size_t(3);
-        copy.bytes.assign(copy.stride * std::size_t(height), 0);
-
-        const int left = std::max(area.left, screen->left);
-        const int top = std::max(area.top, screen->top);
-        const int right = std::min(area.right, screen->right);
-        const int bottom = std::min(area.bottom, screen->bottom);
+        // What lies beyond the screen's edges is black, as the screen DC gives it there; only
+        // those parts are cleared, the rest is written once, by the copy.
+        const int left = std::min(std::max(area.left, screen->left), area.right);
+        const int top = std::min(std::max(area.top, screen->top), area.bottom);
+        const int right = std::max(std::min(area.right, screen->right), left);
+        const int bottom = std::max(std::min(area.bottom, screen->bottom), top);
+        const std::size_t rowBytes = std::size_t(width) * 3;
+        const std::size_t leftBytes = std::size_t(left - area.left) * 3;
+        const std::size_t rightBytes = std::size_t(area.right - right) * 3;
+        for (int y = 0; y < height; ++y) {
+            std::uint8_t *row = target + std::size_t(y) * stride;
+            if (y < top - area.top || y >= bottom - area.top || right == left) {
+                std::memset(row, 0, rowBytes);
+                continue;
+            }
+            std::memset(row, 0, leftBytes);
+            std::memset(row + rowBytes - rightBytes, 0, rightBytes);
+        }
         if (right > left && bottom > top) {
-            std::uint8_t *target = copy.bytes.data() + std::size_t(top - area.top) * copy.stride
-                + std::size_t(left - area.left) * 3;
-            if (!copyScreen(left, top, right - left, bottom - top, target, copy.stride))
+            std::uint8_t *inside = target + std::size_t(top - area.top) * stride + leftBytes;
+            if (!copyScreen(left, top, right - left, bottom - top, inside, stride))
                 return CaptureStatus::Failed;
         }
-        pixels = std::move(copy);
         return CaptureStatus::Captured;
     }
 
 private:
     struct Atoms
     {
-        Atom clientListStacking = 0;
-        Atom clientList = 0;
-        Atom netActiveWindow = 0;
-        Atom netWmName = 0;
-        Atom utf8String = 0;
+        xcb_atom_t clientListStacking = 0;
+        xcb_atom_t clientList = 0;
+        xcb_atom_t netActiveWindow = 0;
+        xcb_atom_t netWmName = 0;
+        xcb_atom_t utf8String = 0;
     };
+
+    // A window's state, asked for and not yet answered.
+    struct StateRequest
+    {
+        xcb_get_property_cookie_t netWmName;
+        xcb_get_property_cookie_t wmName;
+        xcb_get_window_attributes_cookie_t attributes;
+    };
+
+    // The window's inside (no border) in root coordinates, whatever its map state.
+    struct Placement
+    {
+        Rect rect;
+        bool viewable = false;
+    };
+
+    // The lists and the root's children in one round trip, then the titles in two more. With
+    // a watch, the windows are watched before their titles are read, on the watch's connection:
+    // the server handles the two in that order, so no change of a title can fall between them.
+    std::vector<TopLevelWindow> readTopLevelWindows(xcb_connection_t *connection,
+                                                    WindowWatch *watch)
+    {
+        const xcb_get_property_cookie_t stackingCookie =
+            requestWindowList(connection, m_atoms.clientListStacking);
+        const xcb_get_property_cookie_t clientListCookie =
+            requestWindowList(connection, m_atoms.clientList);
+        const xcb_query_tree_cookie_t treeCookie = xcb_query_tree(connection, xcb_window_t(m_root));
+        bool stackingPresent = false;
+        bool clientListPresent = false;
+        std::vector<xcb_window_t> stacking =
+            windowList(connection, stackingCookie, &stackingPresent);
+        const std::vector<xcb_window_t> clientList =
+            windowList(connection, clientListCookie, &clientListPresent);
+        std::vector<xcb_window_t> children;
+        if (const Reply<xcb_query_tree_reply_t> tree =
+                collect(connection, treeCookie, xcb_query_tree_reply)) {
+            const xcb_window_t *first = xcb_query_tree_children(tree.get());
+            children.assign(first, first + xcb_query_tree_children_length(tree.get()));
+        }
+        // Children come bottom to top, as does the stacking list; Windows enumerates the topmost
+        // first.
+        std::reverse(children.begin(), children.end());
+
+        // An empty list is an answer (no managed windows); only a missing one means no window
+        // manager, and then the root's children are the top-level windows. _NET_CLIENT_LIST is in
+        // mapping order.
+        std::vector<xcb_window_t> windows;
+        if (stackingPresent) {
+            std::reverse(stacking.begin(), stacking.end());
+            windows = std::move(stacking);
+        } else if (clientListPresent) {
+            windows = clientList;
+        } else {
+            windows = children;
+        }
+        const std::size_t enumerated = windows.size();
+
+        // Then the root's own children, where withdrawn (hidden) windows live, which Windows would
+        // still find by their title.
+        std::vector<xcb_window_t> sorted = windows;
+        std::sort(sorted.begin(), sorted.end());
+        for (const xcb_window_t child : children) {
+            if (!std::binary_search(sorted.begin(), sorted.end(), child))
+                windows.push_back(child);
+        }
+
+        if (watch)
+            watch->watchTitles(windows);
+        const std::vector<std::string> titles = titlesOf(connection, windows);
+        std::vector<TopLevelWindow> list;
+        list.reserve(windows.size());
+        for (std::size_t i = 0; i < windows.size(); ++i)
+            list.push_back(TopLevelWindow{WindowId(windows[i]), titles[i], i < enumerated});
+        return list;
+    }
 
     // Opened at the first use; tried again at the next call while there is no X server.
     Display *display()
     {
         if (m_display)
             return m_display;
+        // Xvfb now and then drops a connection made just after another client left; a second
+        // try at once gets through.
         m_display = XOpenDisplay(nullptr);
         if (!m_display)
+            m_display = XOpenDisplay(nullptr);
+        if (!m_display)
             return nullptr;
+        m_xcb = XGetXCBConnection(m_display);
         m_screen = DefaultScreen(m_display);
         m_root = RootWindow(m_display, m_screen);
         char *names[] = {const_cast<char *>("_NET_CLIENT_LIST_STACKING"),
@@ -406,73 +656,135 @@ private:
                          const_cast<char *>("_NET_WM_NAME"), const_cast<char *>("UTF8_STRING")};
         Atom atoms[5] = {};
         XInternAtoms(m_display, names, 5, False, atoms);
-        m_atoms = Atoms{atoms[0], atoms[1], atoms[2], atoms[3], atoms[4]};
+        m_atoms = Atoms{xcb_atom_t(atoms[0]), xcb_atom_t(atoms[1]), xcb_atom_t(atoms[2]),
+                        xcb_atom_t(atoms[3]), xcb_atom_t(atoms[4])};
         return m_display;
     }
 
-    // A property of 32-bit window ids; `present` tells a missing property from an empty one.
-    std::vector<Window> windowList(Window window, Atom property, bool *present = nullptr)
+    // A property of the root holding window ids.
+    xcb_get_property_cookie_t requestWindowList(xcb_connection_t *connection, xcb_atom_t property)
     {
-        if (present)
-            *present = false;
-        std::vector<Window> windows;
-        XErrorTrap trap(m_display);
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long remaining = 0;
-        unsigned char *data = nullptr;
-        const int status = XGetWindowProperty(m_display, window, property, 0, 1L << 20, False,
-                                              XA_WINDOW, &type, &format, &count, &remaining,
-                                              &data);
-        if (status == Success && !trap.caught() && type == XA_WINDOW && format == 32) {
-            if (present)
-                *present = true;
-            // Xlib hands out 32-bit items as longs.
-            const auto *items = reinterpret_cast<const unsigned long *>(data);
-            for (unsigned long i = 0; i < count; ++i) {
-                if (items[i] != 0)
-                    windows.push_back(Window(items[i]));
-            }
+        return xcb_get_property(connection, 0, xcb_window_t(m_root), property, XCB_ATOM_WINDOW, 0,
+                                1U << 20);
+    }
+
+    // `present` tells a missing property from an empty one.
+    std::vector<xcb_window_t> windowList(xcb_connection_t *connection,
+                                         xcb_get_property_cookie_t cookie, bool *present)
+    {
+        *present = false;
+        std::vector<xcb_window_t> windows;
+        const Reply<xcb_get_property_reply_t> reply =
+            collect(connection, cookie, xcb_get_property_reply);
+        if (!reply || reply->type != XCB_ATOM_WINDOW || reply->format != 32)
+            return windows;
+        *present = true;
+        const auto *items = static_cast<const xcb_window_t *>(xcb_get_property_value(reply.get()));
+        const int count = xcb_get_property_value_length(reply.get()) / 4;
+        for (int i = 0; i < count; ++i) {
+            if (items[i] != 0)
+                windows.push_back(items[i]);
         }
-        if (data)
-            XFree(data);
         return windows;
     }
 
-    std::vector<Window> rootChildren()
+    // 1024 units of 4 bytes: more than the 255 UTF-16 units of a title that the rules look at.
+    static xcb_get_property_cookie_t requestText(xcb_connection_t *connection,
+                                                 xcb_window_t window, xcb_atom_t property)
     {
-        std::vector<Window> windows;
-        XErrorTrap trap(m_display);
-        Window root = 0;
-        Window parent = 0;
-        Window *children = nullptr;
-        unsigned int count = 0;
-        if (XQueryTree(m_display, m_root, &root, &parent, &children, &count) && children)
-            windows.assign(children, children + count);
-        if (children)
-            XFree(children);
-        return windows;
+        return xcb_get_property(connection, 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0,
+                                1024);
     }
 
-    // An 8-bit text property of any type (the type is returned); false when it is missing.
-    bool readText(Window window, Atom property, Atom &type, std::string &text)
+    // For one window both title properties are asked for at once, with the attributes: waiting
+    // for the first to learn whether the second is needed would cost a round trip.
+    StateRequest requestState(xcb_window_t window)
     {
-        XErrorTrap trap(m_display);
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long remaining = 0;
-        unsigned char *data = nullptr;
-        // 4 KiB: more than the 255 UTF-16 units of a title that the rules above look at.
-        const int status = XGetWindowProperty(m_display, window, property, 0, 1024, False,
-                                              AnyPropertyType, &type, &format, &count,
-                                              &remaining, &data);
-        const bool found = status == Success && !trap.caught() && type != 0 && format == 8;
-        if (found)
-            text.assign(reinterpret_cast<const char *>(data), count);
-        if (data)
-            XFree(data);
-        return found;
+        return StateRequest{requestText(m_xcb, window, m_atoms.netWmName),
+                            requestText(m_xcb, window, XCB_ATOM_WM_NAME),
+                            xcb_get_window_attributes(m_xcb, window)};
+    }
+
+    // For many, the server's time per request counts more than a round trip: first the EWMH
+    // title of every window, then the old one only of those without it (window manager frames,
+    // helper windows, programs that set only the old one).
+    std::vector<std::string> titlesOf(xcb_connection_t *connection,
+                                      const std::vector<xcb_window_t> &windows)
+    {
+        std::vector<xcb_get_property_cookie_t> cookies;
+        cookies.reserve(windows.size());
+        for (const xcb_window_t window : windows)
+            cookies.push_back(requestText(connection, window, m_atoms.netWmName));
+        std::vector<std::string> titles(windows.size());
+        std::vector<std::size_t> untitled;
+        for (std::size_t i = 0; i < windows.size(); ++i) {
+            const Reply<xcb_get_property_reply_t> reply =
+                collect(connection, cookies[i], xcb_get_property_reply);
+            if (isUtf8Text(reply.get()))
+                titles[i] = bytesOf(reply.get());
+            else
+                untitled.push_back(i);
+        }
+        cookies.clear();
+        for (const std::size_t i : untitled)
+            cookies.push_back(requestText(connection, windows[i], XCB_ATOM_WM_NAME));
+        for (std::size_t k = 0; k < untitled.size(); ++k) {
+            const Reply<xcb_get_property_reply_t> reply =
+                collect(connection, cookies[k], xcb_get_property_reply);
+            titles[untitled[k]] = oldTitleOf(reply.get());
+        }
+        return titles;
+    }
+
+    // Every reply is collected, also those not needed, so that none is left behind in xcb.
+    WindowState collectState(const StateRequest &request)
+    {
+        const Reply<xcb_get_property_reply_t> netWmName =
+            collect(m_xcb, request.netWmName, xcb_get_property_reply);
+        const Reply<xcb_get_property_reply_t> wmName =
+            collect(m_xcb, request.wmName, xcb_get_property_reply);
+        const Reply<xcb_get_window_attributes_reply_t> attributes =
+            collect(m_xcb, request.attributes, xcb_get_window_attributes_reply);
+        WindowState state;
+        state.visible = attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+        state.title = titleOf(netWmName.get(), wmName.get());
+        return state;
+    }
+
+    static bool isText(const xcb_get_property_reply_t *reply)
+    {
+        return reply && reply->type != XCB_NONE && reply->format == 8;
+    }
+
+    bool isUtf8Text(const xcb_get_property_reply_t *reply) const
+    {
+        return isText(reply) && reply->type == m_atoms.utf8String;
+    }
+
+    static std::string bytesOf(const xcb_get_property_reply_t *reply)
+    {
+        return std::string(static_cast<const char *>(xcb_get_property_value(reply)),
+                           std::size_t(xcb_get_property_value_length(reply)));
+    }
+
+    // _NET_WM_NAME when it is UTF-8 text, else WM_NAME in whichever text type it comes.
+    std::string titleOf(const xcb_get_property_reply_t *netWmName,
+                        const xcb_get_property_reply_t *wmName)
+    {
+        return isUtf8Text(netWmName) ? bytesOf(netWmName) : oldTitleOf(wmName);
+    }
+
+    std::string oldTitleOf(const xcb_get_property_reply_t *wmName)
+    {
+        if (!isText(wmName))
+            return std::string();
+        const std::string bytes = bytesOf(wmName);
+        if (wmName->type == m_atoms.utf8String)
+            return bytes;
+        if (wmName->type == XCB_ATOM_STRING)
+            return utf8FromLatin1(reinterpret_cast<const unsigned char *>(bytes.data()),
+                                  bytes.size());
+        return fromCompoundText(Atom(wmName->type), bytes);
     }
 
     std::string fromCompoundText(Atom type, const std::string &bytes)
@@ -494,42 +806,36 @@ private:
         return text;
     }
 
-    bool readAttributes(Window window, XWindowAttributes &attributes)
+    // The map state, the size and the position, asked for together.
+    std::optional<Placement> placementOf(xcb_window_t window)
     {
-        XErrorTrap trap(m_display);
-        return XGetWindowAttributes(m_display, window, &attributes) && !trap.caught();
-    }
-
-    // The window's inside (no border) in root coordinates, whatever its map state.
-    bool readGeometry(Window window, XWindowAttributes &attributes, Rect &rect)
-    {
-        XErrorTrap trap(m_display);
-        if (!XGetWindowAttributes(m_display, window, &attributes) || trap.caught())
-            return false;
-        int x = 0;
-        int y = 0;
-        Window child = 0;
-        if (!XTranslateCoordinates(m_display, window, attributes.root, 0, 0, &x, &y, &child)
-            || trap.caught())
-            return false;
-        rect = Rect{x, y, x + attributes.width, y + attributes.height};
-        return true;
+        const xcb_get_window_attributes_cookie_t attributesCookie =
+            xcb_get_window_attributes(m_xcb, window);
+        const xcb_get_geometry_cookie_t geometryCookie = xcb_get_geometry(m_xcb, window);
+        const xcb_translate_coordinates_cookie_t originCookie =
+            xcb_translate_coordinates(m_xcb, window, xcb_window_t(m_root), 0, 0);
+        const Reply<xcb_get_window_attributes_reply_t> attributes =
+            collect(m_xcb, attributesCookie, xcb_get_window_attributes_reply);
+        const Reply<xcb_get_geometry_reply_t> geometry =
+            collect(m_xcb, geometryCookie, xcb_get_geometry_reply);
+        const Reply<xcb_translate_coordinates_reply_t> origin =
+            collect(m_xcb, originCookie, xcb_translate_coordinates_reply);
+        if (!attributes || !geometry || !origin || !origin->same_screen)
+            return std::nullopt;
+        Placement placement;
+        placement.rect = Rect{origin->dst_x, origin->dst_y, origin->dst_x + geometry->width,
+                              origin->dst_y + geometry->height};
+        placement.viewable = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+        return placement;
     }
 
     std::optional<Rect> rootRect()
     {
-        XErrorTrap trap(m_display);
-        Window root = 0;
-        int x = 0;
-        int y = 0;
-        unsigned int width = 0;
-        unsigned int height = 0;
-        unsigned int border = 0;
-        unsigned int depth = 0;
-        if (!XGetGeometry(m_display, m_root, &root, &x, &y, &width, &height, &border, &depth)
-            || trap.caught())
+        const Reply<xcb_get_geometry_reply_t> geometry =
+            collect(m_xcb, xcb_get_geometry(m_xcb, xcb_window_t(m_root)), xcb_get_geometry_reply);
+        if (!geometry)
             return std::nullopt;
-        return Rect{0, 0, int(width), int(height)};
+        return Rect{0, 0, int(geometry->width), int(geometry->height)};
     }
 
     // RandR's monitors in its order; without RandR 1.5 or without any monitor, the X screen is
@@ -668,6 +974,10 @@ private:
 
     const CaptureMode m_mode;
     Display *m_display = nullptr;
+    xcb_connection_t *m_xcb = nullptr; // the same connection, for pipelined requests
+    std::unique_ptr<WindowWatch> m_watch;
+    std::optional<std::vector<TopLevelWindow>> m_listing;
+    std::uint64_t m_listingChanges = 0;
     int m_screen = 0;
     Window m_root = 0;
     Atoms m_atoms;

@@ -7,7 +7,6 @@
 #include <QScreen>
 #include <QString>
 
-#include <cstring>
 #include <utility>
 
 namespace {
@@ -18,16 +17,14 @@ const QString gameTitle = QStringLiteral("Dota 2");
 // is cut there before any rule sees it, on every platform alike.
 constexpr qsizetype titleUnits = 255;
 
-QString titleOf(Desktop &desktop, Desktop::WindowId window)
+QString cutTitle(const std::string &title)
 {
-    return QString::fromStdString(desktop.windowTitle(window)).left(titleUnits);
+    return QString::fromStdString(title).left(titleUnits);
 }
 
-bool pixelsCover(const Desktop::Pixels &pixels, int width, int height)
+bool isGameTitle(const QString &title)
 {
-    const std::size_t rowBytes = std::size_t(width) * 3;
-    return pixels.width == width && pixels.height == height && pixels.stride >= rowBytes
-        && pixels.bytes.size() >= pixels.stride * std::size_t(height - 1) + rowBytes;
+    return title.compare(gameTitle, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace
@@ -45,29 +42,48 @@ PlatformBridge::PlatformBridge(std::unique_ptr<Desktop> desktop)
 
 PlatformBridge::~PlatformBridge() = default;
 
-Desktop::WindowId PlatformBridge::findGameWindow(TitleRule rule) const
+PlatformBridge::GameWindow PlatformBridge::findGameWindow(TitleRule rule) const
 {
-    const Desktop::WindowId direct = m_desktop->findWindowByTitle(gameTitle.toStdString());
-    if (direct != Desktop::NoWindow)
-        return direct;
-
-    // The first visible window in enumeration order whose title fits the rule.
-    for (const Desktop::WindowId window : m_desktop->topLevelWindows()) {
-        if (!m_desktop->isWindowVisible(window))
-            continue;
-        const QString title = titleOf(*m_desktop, window);
-        const bool fits = rule == TitleRule::Containing
-            ? title.contains(gameTitle, Qt::CaseInsensitive)
-            : title.compare(gameTitle, Qt::CaseInsensitive) == 0;
-        if (fits)
-            return window;
+    if (m_remembered != Desktop::NoWindow) {
+        const Desktop::WindowState state = m_desktop->windowState(m_remembered);
+        if (isGameTitle(cutTitle(state.title)))
+            return GameWindow{m_remembered, state.visible};
     }
-    return Desktop::NoWindow;
+    return searchGameWindow(rule);
+}
+
+PlatformBridge::GameWindow PlatformBridge::searchGameWindow(TitleRule rule) const
+{
+    const std::vector<Desktop::TopLevelWindow> windows = m_desktop->topLevelWindows();
+
+    // The exact title first, hidden or not, enumerated or not, as FindWindowW looks it up.
+    for (const Desktop::TopLevelWindow &window : windows) {
+        if (isGameTitle(cutTitle(window.title))) {
+            m_remembered = window.id;
+            return GameWindow{window.id, m_desktop->windowState(window.id).visible};
+        }
+    }
+    m_remembered = Desktop::NoWindow;
+
+    // The equal match's own walk through the enumeration could only meet a title seen above.
+    if (rule == TitleRule::Equal)
+        return GameWindow{};
+
+    // The first visible window in enumeration order whose title contains the name. Visibility
+    // is asked of the few whose title fits.
+    for (const Desktop::TopLevelWindow &window : windows) {
+        if (!window.enumerated || !cutTitle(window.title).contains(gameTitle, Qt::CaseInsensitive))
+            continue;
+        const Desktop::WindowState state = m_desktop->windowState(window.id);
+        if (state.visible && cutTitle(state.title).contains(gameTitle, Qt::CaseInsensitive))
+            return GameWindow{window.id, true};
+    }
+    return GameWindow{};
 }
 
 cv::Mat PlatformBridge::captureDota2Window() const
 {
-    const Desktop::WindowId window = findGameWindow(TitleRule::Containing);
+    const Desktop::WindowId window = findGameWindow(TitleRule::Containing).id;
     if (window == Desktop::NoWindow) {
         logDebug(QStringLiteral("Dota 2 window not found"));
         return cv::Mat();
@@ -86,35 +102,26 @@ cv::Mat PlatformBridge::captureDota2Window() const
         return cv::Mat();
     }
 
-    Desktop::Pixels pixels;
-    switch (m_desktop->grabScreen(*client, pixels)) {
+    // The backend writes the pixels straight into the image's unpadded rows.
+    cv::Mat image(height, width, CV_8UC3);
+    switch (m_desktop->grabScreen(*client, image.data, image.step[0])) {
     case Desktop::CaptureStatus::Captured:
-        break;
+        return image;
     case Desktop::CaptureStatus::NoScreen:
         logError(QStringLiteral("Failed to get screen DC"));
         return cv::Mat();
     case Desktop::CaptureStatus::Failed:
-        logError(QStringLiteral("Failed to capture Dota 2 window pixels"));
-        return cv::Mat();
+        break;
     }
-    if (!pixelsCover(pixels, width, height)) {
-        logError(QStringLiteral("Failed to capture Dota 2 window pixels"));
-        return cv::Mat();
-    }
-
-    // Rows of the screen copy may be padded (the DIB pads to 4 bytes); the image's rows are not.
-    cv::Mat image(height, width, CV_8UC3);
-    const std::size_t rowBytes = std::size_t(width) * 3;
-    for (int y = 0; y < height; ++y)
-        std::memcpy(image.ptr(y), pixels.bytes.data() + std::size_t(y) * pixels.stride, rowBytes);
-    return image;
+    logError(QStringLiteral("Failed to capture Dota 2 window pixels"));
+    return cv::Mat();
 }
 
 QScreen *PlatformBridge::getDota2Screen() const
 {
     QScreen *primary = QGuiApplication::primaryScreen();
 
-    const Desktop::WindowId window = findGameWindow(TitleRule::Containing);
+    const Desktop::WindowId window = findGameWindow(TitleRule::Containing).id;
     if (window == Desktop::NoWindow) {
         logDebug(QStringLiteral("Dota 2 window not found, using primary screen"));
         return primary;
@@ -156,11 +163,11 @@ bool PlatformBridge::isDota2Foreground() const
     const Desktop::WindowId window = m_desktop->foregroundWindow();
     if (window == Desktop::NoWindow)
         return false;
-    return titleOf(*m_desktop, window).compare(gameTitle, Qt::CaseInsensitive) == 0;
+    return isGameTitle(cutTitle(m_desktop->windowState(window).title));
 }
 
 bool PlatformBridge::isDota2WindowVisible() const
 {
-    const Desktop::WindowId window = findGameWindow(TitleRule::Equal);
-    return window != Desktop::NoWindow && m_desktop->isWindowVisible(window);
+    const GameWindow game = findGameWindow(TitleRule::Equal);
+    return game.id != Desktop::NoWindow && game.visible;
 }

@@ -10,10 +10,24 @@ class QScreen;
 
 // The overlay's only contact with the desktop: finds the game window by its title, tells whether
 // it is visible or focused, which QScreen shows it, and copies its client area into an image.
-// Every call looks the window up afresh, so the game may start, move or close between calls.
+// The game may start, move, be retitled, hidden or closed at any time; each call sees the desktop
+// as it is then.
 //
-// What is kept between calls is only the desktop connection (the X display and its shared-memory
-// segment on X11); no window, size or screen is remembered. Calls belong on the GUI thread.
+// Finding the game. A window titled exactly "Dota 2" (ignoring case), hidden or not, comes first,
+// as FindWindowW finds it; the capture and screen lookups then fall back to the first visible
+// window in enumeration order whose title contains "Dota 2" (ignoring case), such as
+// "Dota 2 - Tools". Titles are cut to the 255 UTF-16 units Windows reads.
+//
+// The window found by its exact title is remembered: the next call reads that one window's title
+// and state again (one round trip on X11) instead of searching every top-level window, and
+// searches only once the window is gone or no longer titled so. What a search would find differs
+// only where two windows are both titled exactly "Dota 2": the remembered one stays the answer
+// while it keeps that title. A window found by the containing match is not remembered, since a
+// window opened later with the exact title takes precedence, and only a search can tell.
+//
+// Kept between calls: that window, and the desktop connection (on X11 the X display, its
+// shared-memory segment, and the list of top-level windows, read again once the server reports a
+// change); no size or screen. Calls belong on the GUI thread.
 class PlatformBridge
 {
 public:
@@ -39,7 +53,17 @@ public:
 private:
     enum class TitleRule { Containing, Equal };
 
-    Desktop::WindowId findGameWindow(TitleRule rule) const;
+    struct GameWindow
+    {
+        Desktop::WindowId id = Desktop::NoWindow;
+        bool visible = false;
+    };
+
+    GameWindow findGameWindow(TitleRule rule) const;
+    GameWindow searchGameWindow(TitleRule rule) const;
 
     std::unique_ptr<Desktop> m_desktop;
+    // The window last found by its exact title, or NoWindow: a shortcut for the lookups, which
+    // is why the const calls may change it.
+    mutable Desktop::WindowId m_remembered = Desktop::NoWindow;
 };

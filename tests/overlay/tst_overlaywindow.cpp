@@ -328,8 +328,14 @@ private slots:
 
             QCOMPARE(game.command(QStringLiteral("geometry ") + geometryArgument(second)),
                      QStringLiteral("ok"));
-            log.clear();
-            overlay.positionOnGameScreen();
+            // The window manager moves the game in its own time; the next positioning finds it.
+            const auto positionedOn = [&] {
+                log.clear();
+                overlay.positionOnGameScreen();
+                return log.texts().value(0);
+            };
+            QTRY_COMPARE(positionedOn(),
+                         QStringLiteral("Dota 2 found on screen: %1 (960x1080)").arg(secondScreen));
             QCOMPARE(log.texts(),
                      QStringList({QStringLiteral("Dota 2 found on screen: %1 (960x1080)").arg(secondScreen),
                                   placed.arg(secondScreen)}));

@@ -22,9 +22,14 @@
 
 namespace {
 
-bool contains(const std::vector<Desktop::WindowId> &windows, Desktop::WindowId window)
+// The window's entry among the top-level windows, or null.
+std::optional<Desktop::TopLevelWindow> entryOf(Desktop &desktop, Desktop::WindowId window)
 {
-    return std::find(windows.begin(), windows.end(), window) != windows.end();
+    for (const Desktop::TopLevelWindow &entry : desktop.topLevelWindows()) {
+        if (entry.id == window)
+            return entry;
+    }
+    return std::nullopt;
 }
 
 // A picture in which every column and every row differ from their neighbours, and columns 256
@@ -64,7 +69,12 @@ int differingPixels(const cv::Mat &a, const cv::Mat &b)
 
 QString geometryArgument(const QRect &rect)
 {
-    return QStringLiteral("%1x%2+%3+%4").arg(rect.width()).arg(rect.height()).arg(rect.x()).arg(rect.y());
+    const auto signedNumber = [](int value) {
+        return (value < 0 ? QStringLiteral("-") : QStringLiteral("+"))
+            + QString::number(std::abs(value));
+    };
+    return QStringLiteral("%1x%2%3%4").arg(rect.width()).arg(rect.height())
+        .arg(signedNumber(rect.x()), signedNumber(rect.y()));
 }
 
 // A desktop backend whose capture path is chosen through its environment seam.
@@ -136,59 +146,98 @@ private slots:
         QVERIFY(m_temp.isValid());
     }
 
+    // The bridge answers once with the game as it starts, then the game changes (or starts only
+    // then): the next answers see the change, also where the bridge remembers the window.
     void lookupsOnRealWindows_data()
     {
         QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("state"); // a fake-game command, or empty
-        QTest::addColumn<bool>("direct");   // the direct lookup finds the game's window
-        QTest::addColumn<bool>("visible");  // isDota2WindowVisible()
-        QTest::addColumn<QString>("failure"); // the capture's log line; empty: it captures
-        QTest::addRow("exact title") << "Dota 2" << "" << true << true << "";
-        QTest::addRow("capitals") << "DOTA 2" << "" << true << true << "";
-        QTest::addRow("Dota 2 - Tools") << "Dota 2 - Tools" << "" << false << false << "";
-        QTest::addRow("hidden") << "Dota 2" << "hide" << true << false
-                                << "Invalid Dota 2 window dimensions";
-        QTest::addRow("minimised") << "Dota 2" << "minimize" << true << false
-                                   << "Invalid Dota 2 window dimensions";
-        QTest::addRow("hidden Dota 2 - Tools") << "Dota 2 - Tools" << "hide" << false << false
-                                               << "Dota 2 window not found";
+        QTest::addColumn<QString>("change"); // a fake-game command, "start", or empty
+        QTest::addColumn<bool>("visible");   // isDota2WindowVisible() after the change
+        QTest::addColumn<QSize>("size");     // the capture's size; empty: it fails with...
+        QTest::addColumn<QString>("failure"); // ...this log line
+        const QSize windowed(640, 480);
+        const QString notFound = QStringLiteral("Dota 2 window not found");
+        const QString noArea = QStringLiteral("Invalid Dota 2 window dimensions");
+        QTest::addRow("exact title") << "Dota 2" << "" << true << windowed << "";
+        QTest::addRow("capitals") << "DOTA 2" << "" << true << windowed << "";
+        QTest::addRow("Dota 2 - Tools") << "Dota 2 - Tools" << "" << false << windowed << "";
+        QTest::addRow("another game") << "Dota" << "" << false << QSize() << notFound;
+        QTest::addRow("hidden") << "Dota 2" << "hide" << false << QSize() << noArea;
+        QTest::addRow("minimised") << "Dota 2" << "minimize" << false << QSize() << noArea;
+        QTest::addRow("hidden Dota 2 - Tools") << "Dota 2 - Tools" << "hide" << false << QSize()
+                                               << notFound;
         QTest::addRow("minimised Dota 2 - Tools") << "Dota 2 - Tools" << "minimize" << false
-                                                  << false << "Dota 2 window not found";
-        QTest::addRow("another game") << "Dota" << "" << false << false << "Dota 2 window not found";
+                                                  << QSize() << notFound;
+        QTest::addRow("shown again") << "Dota 2" << "minimize, show-window" << true << windowed
+                                     << "";
+        QTest::addRow("moves and resizes") << "Dota 2" << "geometry 500x300+400+320" << true
+                                           << QSize(500, 300) << "";
+        QTest::addRow("retitled away") << "Dota 2" << "title Steam" << false << QSize()
+                                       << notFound;
+        QTest::addRow("retitled Dota 2 - Tools") << "Dota 2" << "title Dota 2 - Tools" << false
+                                                 << windowed << "";
+        QTest::addRow("retitled Dota 2") << "Dota 2 - Tools" << "title Dota 2" << true << windowed
+                                         << "";
+        QTest::addRow("another game retitled Dota 2 - Tools") << "Dota" << "title Dota 2 - Tools"
+                                                              << false << windowed << "";
+        QTest::addRow("another game hidden, then retitled Dota 2") << "Dota" << "hide, title Dota 2"
+                                                                   << false << QSize() << noArea;
+        QTest::addRow("closes") << "Dota 2" << "quit" << false << QSize() << notFound;
+        QTest::addRow("starts after an absent answer") << "Dota 2" << "start" << true << windowed
+                                                       << "";
     }
 
     void lookupsOnRealWindows()
     {
         QFETCH(QString, title);
-        QFETCH(QString, state);
-        QFETCH(bool, direct);
+        QFETCH(QString, change);
         QFETCH(bool, visible);
+        QFETCH(QSize, size);
         QFETCH(QString, failure);
-        const QRect geometry(200, 150, 640, 480);
+        const QStringList arguments{"--title", title, "--geometry", "640x480+200+150"};
         FakeGame game;
-        QVERIFY(game.start({"--title", title, "--geometry", geometryArgument(geometry)}));
-        if (!state.isEmpty())
-            QCOMPARE(game.command(state), QStringLiteral("ok"));
+        if (change != QLatin1String("start"))
+            QVERIFY(game.start(arguments));
+        PlatformBridge bridge;
+        const bool exact = title.compare(QLatin1String("Dota 2"), Qt::CaseInsensitive) == 0;
+        QCOMPARE(bridge.isDota2WindowVisible(), exact && change != QLatin1String("start"));
 
         const std::unique_ptr<Desktop> desktop = createDesktop();
-        if (state == QLatin1String("hide")) {
-            // Withdrawn: once the window manager lets go of it, it is no longer enumerated, yet
-            // the direct lookup still finds it, as FindWindowW finds hidden windows.
-            QTRY_VERIFY(!contains(desktop->topLevelWindows(), game.window()));
+        const Desktop::WindowId window = game.window();
+        QString current = title;
+        if (change == QLatin1String("start")) {
+            QVERIFY(game.start(arguments));
+        } else if (change == QLatin1String("quit")) {
+            game.quit();
+            // The server destroys the window once it sees the client gone.
+            QTRY_VERIFY(desktop->windowState(window).title.empty());
         } else {
-            QVERIFY(contains(desktop->topLevelWindows(), game.window()));
+            for (const QString &command : change.split(QStringLiteral(", "), Qt::SkipEmptyParts)) {
+                QCOMPARE(game.command(command), QStringLiteral("ok"));
+                if (command.startsWith(QLatin1String("title ")))
+                    current = command.mid(6);
+            }
         }
-        QCOMPARE(desktop->findWindowByTitle("Dota 2"), direct ? game.window() : Desktop::NoWindow);
-        QCOMPARE(QString::fromStdString(desktop->windowTitle(game.window())), title);
 
-        PlatformBridge bridge;
+        if (change != QLatin1String("quit")) {
+            // Withdrawn: once the window manager lets go of it, it is no longer enumerated, yet it
+            // is still listed, as FindWindowW finds hidden windows.
+            const bool withdrawn = change.startsWith(QLatin1String("hide"));
+            QTRY_VERIFY(entryOf(*desktop, game.window())
+                        && entryOf(*desktop, game.window())->enumerated != withdrawn);
+            QCOMPARE(QString::fromStdString(entryOf(*desktop, game.window())->title), current);
+            const Desktop::WindowState state = desktop->windowState(game.window());
+            QCOMPARE(QString::fromStdString(state.title), current);
+            QCOMPARE(state.visible, !withdrawn && change != QLatin1String("minimize"));
+        }
+
         LogCapture log;
         QCOMPARE(bridge.isDota2WindowVisible(), visible);
         const cv::Mat image = bridge.captureDota2Window();
         if (failure.isEmpty()) {
             QVERIFY(log.texts().isEmpty());
-            QCOMPARE(image.cols, geometry.width());
-            QCOMPARE(image.rows, geometry.height());
+            QCOMPARE(image.cols, size.width());
+            QCOMPARE(image.rows, size.height());
         } else {
             QVERIFY(image.empty());
             QCOMPARE(log.texts(), QStringList({failure}));
@@ -205,9 +254,13 @@ private slots:
         QCOMPARE(upper.command("raise"), QStringLiteral("ok"));
 
         const std::unique_ptr<Desktop> desktop = createDesktop();
-        const std::vector<Desktop::WindowId> windows = desktop->topLevelWindows();
+        const std::vector<Desktop::TopLevelWindow> windows = desktop->topLevelWindows();
         const auto position = [&](Desktop::WindowId window) {
-            return std::find(windows.begin(), windows.end(), window) - windows.begin();
+            return std::find_if(windows.begin(), windows.end(),
+                                [window](const Desktop::TopLevelWindow &entry) {
+                                    return entry.enumerated && entry.id == window;
+                                })
+                - windows.begin();
         };
         QVERIFY(position(upper.window()) < position(lower.window()));
         QVERIFY(position(lower.window()) < qsizetype(windows.size()));
@@ -302,11 +355,24 @@ private slots:
         QCOMPARE(differingPixels(image, toBgr(picture)), 0);
     }
 
-    // Beyond the screen's edge the copy is black, as a screen DC gives it; the rest is in place.
+    // Beyond the screen's edges the copy is black, as a screen DC gives it; the rest is in place.
+    void partlyOffScreen_data()
+    {
+        QTest::addColumn<QPoint>("offset"); // of the client area from the screen's top-left
+        QTest::addColumn<QRect>("onScreen"); // the part on the screen, in image coordinates
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QTest::addRow("past the right and bottom edges")
+            << QPoint(screen.width() - 300, screen.height() - 150) << QRect(0, 0, 300, 150);
+        QTest::addRow("past the left and top edges")
+            << QPoint(-100, -50) << QRect(100, 50, 300, 250);
+    }
+
     void partlyOffScreen()
     {
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        const QRect geometry(screen.right() - 299, screen.bottom() - 149, 400, 300);
+        QFETCH(QPoint, offset);
+        QFETCH(QRect, onScreen);
+        const QRect geometry(QGuiApplication::primaryScreen()->geometry().topLeft() + offset,
+                             QSize(400, 300));
         FakeGame game;
         QVERIFY(game.start({"--geometry", geometryArgument(geometry)}));
         QCOMPARE(game.command("fill 0 200 100"), QStringLiteral("ok"));
@@ -320,7 +386,8 @@ private slots:
         QCOMPARE(image.cols, 400);
         QCOMPARE(image.rows, 300);
         cv::Mat expected(300, 400, CV_8UC3, cv::Scalar(0, 0, 0));
-        expected(cv::Rect(0, 0, 300, 150)).setTo(cv::Scalar(100, 200, 0));
+        expected(cv::Rect(onScreen.x(), onScreen.y(), onScreen.width(), onScreen.height()))
+            .setTo(cv::Scalar(100, 200, 0));
         QCOMPARE(differingPixels(image, expected), 0);
     }
 
@@ -352,14 +419,14 @@ private slots:
         QVERIFY(game.start({"--geometry", "300x200+100+100"}));
         const Desktop::WindowId window = game.window();
         const std::unique_ptr<Desktop> desktop = createDesktop();
-        QCOMPARE(desktop->windowTitle(window), std::string("Dota 2"));
+        QCOMPARE(desktop->windowState(window).title, std::string("Dota 2"));
         game.quit();
 
-        QTRY_VERIFY(desktop->windowTitle(window).empty());
-        QVERIFY(!desktop->isWindowVisible(window));
+        QTRY_VERIFY(desktop->windowState(window).title.empty());
+        QVERIFY(!desktop->windowState(window).visible);
         QVERIFY(!desktop->clientRect(window));
         QVERIFY(desktop->monitorOf(window).status == Desktop::MonitorStatus::NoMonitor);
-        QCOMPARE(desktop->findWindowByTitle("Dota 2"), Desktop::NoWindow);
+        QVERIFY(!entryOf(*desktop, window));
 
         // The toolkit installs a forgiving error handler of its own; a process without the
         // toolkit's X connection keeps Xlib's default one, which exits on the first error.
@@ -481,18 +548,19 @@ private slots:
                                      screen.top() + screen.height()};
             QList<qint64> grabs;
             QList<qint64> captures;
+            cv::Mat grabbed(screen.height(), screen.width(), CV_8UC3);
             cv::Mat image;
             for (int i = 0; i < 20; ++i) {
-                Desktop::Pixels pixels;
                 QElapsedTimer timer;
                 timer.start();
-                QVERIFY(desktop->grabScreen(area, pixels) == Desktop::CaptureStatus::Captured);
+                QVERIFY(desktop->grabScreen(area, grabbed.data, grabbed.step[0])
+                        == Desktop::CaptureStatus::Captured);
                 grabs << timer.nsecsElapsed();
                 timer.restart();
                 image = bridge.captureDota2Window();
                 captures << timer.nsecsElapsed();
-                QCOMPARE(pixels.width, screen.width());
             }
+            QCOMPARE(differingPixels(grabbed, expected), 0);
             QCOMPARE(differingPixels(image, expected), 0);
             qInfo("%s: grabScreen 1920x1080 median %.2f ms, captureDota2Window median %.2f ms",
                   way.name, medianMilliseconds(grabs), medianMilliseconds(captures));
@@ -535,8 +603,9 @@ static int closedWindowProbe(const char *window)
     const std::unique_ptr<Desktop> desktop = createDesktop();
     const Desktop::WindowId id = Desktop::WindowId(std::strtoull(window, nullptr, 10));
     const Desktop::Monitor monitor = desktop->monitorOf(id);
-    std::printf("title '%s' visible %d client %s monitor %s\n", desktop->windowTitle(id).c_str(),
-                int(desktop->isWindowVisible(id)), desktop->clientRect(id) ? "some" : "none",
+    const Desktop::WindowState state = desktop->windowState(id);
+    std::printf("title '%s' visible %d client %s monitor %s\n", state.title.c_str(),
+                int(state.visible), desktop->clientRect(id) ? "some" : "none",
                 monitor.status == Desktop::MonitorStatus::NoMonitor ? "none" : "some");
     return 0;
 }
