@@ -6,7 +6,9 @@
 #include "DashboardWindow.h"
 #include "Log.h"
 #include "LoginWindow.h"
+#include "MatchData.h"
 #include "NotificationService.h"
+#include "OverlayController.h"
 #include "SteamLauncher.h"
 #include "SystemTrayManager.h"
 #include "WebSocketClient.h"
@@ -35,6 +37,8 @@ LauncherApplication::LauncherApplication(QObject *parent)
     m_webSocketClient = std::make_unique<WebSocketClient>(this);
     m_steamLauncher = std::make_unique<SteamLauncher>(this);
     m_trayManager = std::make_unique<SystemTrayManager>();
+    m_overlayController = std::make_unique<OverlayController>(m_apiClient.get(),
+                                                              m_webSocketClient.get(), this);
     logInfo(QStringLiteral("LauncherApplication created"));
 }
 
@@ -46,6 +50,7 @@ LauncherApplication::~LauncherApplication()
     m_dashboardWindow.reset();
     m_loginWindow.reset();
     m_trayManager.reset();
+    m_overlayController.reset();
     m_notificationService.reset();
     m_steamLauncher.reset();
     m_webSocketClient.reset();
@@ -60,6 +65,7 @@ bool LauncherApplication::initialize()
         logWarn(QStringLiteral("System tray initialization failed"));
     m_notificationService = std::make_unique<NotificationService>(
         m_apiClient.get(), m_trayManager->trayIcon(), this);
+    m_overlayController->initialize();
     setupConnections();
     m_loginWindow = std::make_unique<LoginWindow>(m_authManager.get(), m_apiClient.get());
     connect(m_loginWindow.get(), &LoginWindow::loginSuccessful, this,
@@ -159,12 +165,16 @@ void LauncherApplication::startServices()
         [](const QString &error) {
             logWarn(QStringLiteral("Failed to fetch unread count: %1").arg(error));
         });
+    m_overlayController->setCredentials(m_authManager->token(), m_authManager->userId(),
+                                        m_authManager->steamId());
+    m_overlayController->start();
     logInfo(QStringLiteral("Services started"));
 }
 
 void LauncherApplication::stopServices()
 {
     logInfo(QStringLiteral("Stopping services..."));
+    m_overlayController->stop();
     disconnectWebSocket();
     m_trayManager->updateBadge(0);
     logInfo(QStringLiteral("Services stopped"));
@@ -224,26 +234,41 @@ void LauncherApplication::showWindow()
 
 void LauncherApplication::onMatchReady(const QVariantMap &matchData)
 {
-    Q_UNUSED(matchData);
     logInfo(QStringLiteral("Match ready event from dashboard"));
+    // A missing key converts to the empty string, 0 or false: a map without "slotNumber" names
+    // slot 0.
+    MatchData match;
+    match.matchId = matchData.value(QStringLiteral("matchId")).toString();
+    match.lobbyName = matchData.value(QStringLiteral("lobbyName")).toString();
+    match.userSide = matchData.value(QStringLiteral("playerSide")).toString();
+    match.playerSide = matchData.value(QStringLiteral("playerSide")).toString();
+    match.slotNumber = matchData.value(QStringLiteral("slotNumber")).toInt();
+    match.isCaptain = matchData.value(QStringLiteral("isCaptain")).toBool();
+    match.receivedAt = QDateTime::currentDateTime();
+    match.isJoinedLobby = matchData.value(QStringLiteral("isJoinedLobby")).toBool();
+    m_overlayController->handleMatchStart(match);
 }
 
 void LauncherApplication::onMatchStarted(const QString &matchId)
 {
     logInfo(QStringLiteral("Match started: %1").arg(matchId));
+    m_overlayController->handleGameStarted();
 }
 
 void LauncherApplication::onLobbyJoined()
 {
     logInfo(QStringLiteral("Lobby joined event from dashboard"));
+    m_overlayController->handleLobbyJoined();
 }
 
 void LauncherApplication::onLobbyLeft()
 {
     logInfo(QStringLiteral("Lobby left event from dashboard"));
+    m_overlayController->handleLobbyLeft();
 }
 
 void LauncherApplication::onSlotOccupied(const QString &side, int slotNumber)
 {
     logInfo(QStringLiteral("Slot occupied: %1 - %2").arg(side).arg(slotNumber));
+    m_overlayController->handleSlotOccupied(side, slotNumber);
 }

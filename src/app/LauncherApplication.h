@@ -11,6 +11,7 @@ class AuthManager;
 class DashboardWindow;
 class LoginWindow;
 class NotificationService;
+class OverlayController;
 class SteamLauncher;
 class SystemTrayManager;
 class WebSocketClient;
@@ -26,6 +27,8 @@ public:
     ~LauncherApplication() override;
 
     bool initialize();
+    // The match overlay, for observers; it lives as long as the launcher.
+    OverlayController *overlayController() const { return m_overlayController.get(); }
     // Called once, when the splash has finished.
     void run();
     // Brings back the window that fits the state: the login window, or a dashboard. Used by the
@@ -64,6 +67,7 @@ private:
     // Reachable through the meta-object system only; nothing in the launcher calls it.
     std::unique_ptr<SteamLauncher> m_steamLauncher;
     std::unique_ptr<NotificationService> m_notificationService;
+    std::unique_ptr<OverlayController> m_overlayController;
     std::unique_ptr<SystemTrayManager> m_trayManager;
     std::unique_ptr<LoginWindow> m_loginWindow;
     std::unique_ptr<DashboardWindow> m_dashboardWindow;

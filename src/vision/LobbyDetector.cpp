@@ -104,10 +104,11 @@ bool LobbyDetector::isInLobby(const cv::Mat &screen)
                           QStringLiteral("Regular Header"), header.confidence, blue);
             drawDetection(annotated, coach.box + cv::Point(regionOriginX, 0),
                           QStringLiteral("Coach Header"), coach.confidence, green);
-            for (int i = 0; i < slotRegions.size(); ++i) {
+            const QList<cv::Rect> regions = slotRegions();
+            for (int i = 0; i < regions.size(); ++i) {
                 const cv::Scalar &color = i < 5 ? green : red;
-                cv::rectangle(annotated, slotRegions[i], color, 1, cv::LINE_8);
-                drawSlotLabel(annotated, slotRegions[i], QStringLiteral("Slot %1").arg(i), color);
+                cv::rectangle(annotated, regions[i], color, 1, cv::LINE_8);
+                drawSlotLabel(annotated, regions[i], QStringLiteral("Slot %1").arg(i), color);
             }
             saveDebugImage(annotated, QStringLiteral("lobby_detected"));
             logTestResult(QStringLiteral("LobbyDetector"), true, best,
@@ -120,14 +121,31 @@ bool LobbyDetector::isInLobby(const cv::Mat &screen)
     }
 }
 
+QList<cv::Rect> LobbyDetector::slotRegions() const
+{
+    const std::lock_guard<std::mutex> lock(m_slotMutex);
+    return m_slotRegions;
+}
+
+bool LobbyDetector::slotRegionsCalculated() const
+{
+    const std::lock_guard<std::mutex> lock(m_slotMutex);
+    return m_slotRegionsCalculated;
+}
+
+void LobbyDetector::setSlotRegions(const QList<cv::Rect> &regions, bool calculated)
+{
+    const std::lock_guard<std::mutex> lock(m_slotMutex);
+    m_slotRegions = regions;
+    m_slotRegionsCalculated = calculated;
+}
+
 void LobbyDetector::calculateSlotRegions(const cv::Rect &slotArea)
 {
-    // Built aside and assigned whole: the overlay copies the list from the GUI thread.
     QList<cv::Rect> regions;
     if (m_emptySlotTemplate.empty()) {
         logWarn(QStringLiteral("Empty slot template not loaded, cannot calculate slot regions"));
-        slotRegions = regions;
-        slotRegionsCalculated = false;
+        setSlotRegions(regions, false);
         return;
     }
     const int rowGap = slotArea.height / 25;
@@ -139,8 +157,7 @@ void LobbyDetector::calculateSlotRegions(const cv::Rect &slotArea)
         for (int row = 0; row < 5; ++row)
             regions.append(cv::Rect(x, top + row * (slotHeight + rowGap), slotWidth, slotHeight));
     }
-    slotRegions = regions;
-    slotRegionsCalculated = true;
+    setSlotRegions(regions, true);
     logDebug(QStringLiteral("Calculated %1 slot regions").arg(regions.size()));
 }
 
@@ -155,7 +172,8 @@ int LobbyDetector::countOccupiedSlots(const cv::Mat &screen) const
         logWarn(QStringLiteral("Empty slot template not loaded, cannot count slots"));
         return 0;
     }
-    if (!slotRegionsCalculated || slotRegions.isEmpty()) {
+    const QList<cv::Rect> regions = slotRegions();
+    if (!slotRegionsCalculated() || regions.isEmpty()) {
         logWarn(QStringLiteral("Slot regions not calculated, call isInLobby first"));
         return 0;
     }
@@ -164,8 +182,8 @@ int LobbyDetector::countOccupiedSlots(const cv::Mat &screen) const
         cv::Mat annotated = testMode ? screen.clone() : cv::Mat();
         const cv::Rect bounds(0, 0, screen.cols, screen.rows);
         int occupied = 0;
-        for (int i = 0; i < slotRegions.size(); ++i) {
-            const cv::Rect slot = slotRegions[i] & bounds;
+        for (int i = 0; i < regions.size(); ++i) {
+            const cv::Rect slot = regions[i] & bounds;
             if (slot.area() <= 0)
                 continue;
             const double score = findTemplate(screen(slot), m_emptySlotTemplate, 0.25, 0.5).confidence;
@@ -173,8 +191,8 @@ int LobbyDetector::countOccupiedSlots(const cv::Mat &screen) const
             occupied += taken;
             if (testMode) {
                 const cv::Scalar &color = taken ? green : grey;
-                cv::rectangle(annotated, slotRegions[i], color, 2, cv::LINE_8);
-                drawSlotLabel(annotated, slotRegions[i],
+                cv::rectangle(annotated, regions[i], color, 2, cv::LINE_8);
+                drawSlotLabel(annotated, regions[i],
                               QStringLiteral("%1%2:%3 (%4%)")
                                   .arg(i < 5 ? QStringLiteral("L") : QStringLiteral("R"))
                                   .arg(i < 5 ? i : i - 5)

@@ -5,8 +5,13 @@
 
 #include <opencv2/core.hpp>
 
+#include <mutex>
+
 // Recognises the game's lobby screen by its two header bars in the right half of the screen,
 // derives the ten player slots from where the headers are, and counts the slots that are taken.
+//
+// Detection runs on a worker thread while the overlay reads the slot regions on the GUI thread:
+// the regions are replaced whole under a lock, so a reader gets either the old list or the new.
 class LobbyDetector
 {
 public:
@@ -18,10 +23,16 @@ public:
     void calculateSlotRegions(const cv::Rect &slotArea);
 
     // Left column top to bottom (0 to 4), then the right column (5 to 9), in screen pixels.
-    QList<cv::Rect> slotRegions;
-    bool slotRegionsCalculated = false;
+    QList<cv::Rect> slotRegions() const;
+    bool slotRegionsCalculated() const;
 
 private:
+    void setSlotRegions(const QList<cv::Rect> &regions, bool calculated);
+
+    mutable std::mutex m_slotMutex;
+    QList<cv::Rect> m_slotRegions;
+    bool m_slotRegionsCalculated = false;
+
     cv::Mat m_headerTemplate;
     cv::Mat m_coachHeaderTemplate;
     cv::Mat m_occupiedSlotTemplate; // loaded and reported; a slot is taken when it is not empty

@@ -1,5 +1,6 @@
 #include "LauncherApplication.h"
 #include "LogCapture.h"
+#include "OverlayController.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -26,20 +27,26 @@ private slots:
     {
         LogCapture log;
         LauncherApplication launcher;
-        QCOMPARE(log.texts(), QStringList({"Creating LauncherApplication...",
-                                           "AuthManager initialized",
-                                           "ApiClient initialized with base URL: http://127.0.0.1:9",
-                              "SteamLauncher initialized",
-                                           "LauncherApplication created"}));
+        const QStringList created = {"Creating LauncherApplication...",
+                                     "AuthManager initialized",
+                                     "ApiClient initialized with base URL: http://127.0.0.1:9",
+                                     "SteamLauncher initialized",
+                                     "Creating OverlayController...",
+                                     "OverlayController created successfully",
+                                     "LauncherApplication created"};
+        QCOMPARE(log.among(created), created);
         log.clear();
         QVERIFY(launcher.initialize());
         // The offscreen platform has no system tray: the launcher runs on without one.
-        QCOMPARE(log.texts(), QStringList({"Initializing LauncherApplication...",
-                                           "System tray is not available on this platform",
-                                           "System tray initialization failed",
-                                           "NotificationService initialized",
-                                           "LoginWindow created",
-                                           "LauncherApplication initialized successfully"}));
+        const QStringList initialized = {"Initializing LauncherApplication...",
+                                         "System tray initialization failed",
+                                         "NotificationService initialized",
+                                         "Initializing OverlayController...",
+                                         "OverlayController initialized successfully",
+                                         "LoginWindow created",
+                                         "LauncherApplication initialized successfully"};
+        QCOMPARE(log.among(initialized), initialized);
+        QVERIFY(!launcher.overlayController()->isRunning());
     }
 
     void runBeforeInitializeDoesNothing()
@@ -79,6 +86,8 @@ private slots:
         QCOMPARE(seenAtShutdown, QStringList({"LauncherApplication shutting down...",
                                               "Stopping services...", "Disconnecting WebSocket...",
                                               "Services stopped"}));
+        // The overlay controller goes after that, with its windows.
+        QCOMPARE(log.texts().indexOf("OverlayController destroyed"), seenAtShutdown.size());
     }
 };
 

@@ -3,6 +3,8 @@
 #include "LauncherApplication.h"
 #include "LogCapture.h"
 #include "LoginWindow.h"
+#include "MatchData.h"
+#include "OverlayController.h"
 #include "PlatformSimulator.h"
 #include "WebViewTestMain.h"
 
@@ -33,17 +35,6 @@ private:
                 return found;
         }
         return nullptr;
-    }
-
-    // The log texts that are among `wanted`, in the order they were logged.
-    static QStringList sequence(const QStringList &texts, const QStringList &wanted)
-    {
-        QStringList kept;
-        for (const QString &text : texts) {
-            if (wanted.contains(text))
-                kept << text;
-        }
-        return kept;
     }
 
     static std::unique_ptr<LauncherApplication> startLauncher()
@@ -114,7 +105,7 @@ private slots:
         LogCapture log;
         signIn(QStringLiteral("player@corvanta.test"), QStringLiteral("demo1234"));
         QTRY_VERIFY(log.texts().contains(QStringLiteral("Services started")));
-        QCOMPARE(sequence(log.texts(), {"Login successful, transitioning to dashboard...",
+        QCOMPARE(log.among({"Login successful, transitioning to dashboard...",
                                         "Creating DashboardWindow...", "Starting services...",
                                         "Services started"}),
                  QStringList({"Login successful, transitioning to dashboard...",
@@ -127,27 +118,51 @@ private slots:
         const QString firstAddress = dashboard->dashboardUrl();
         QVERIFY(firstAddress.startsWith(m_simulator.url() + "/launcher-auth?token="));
 
-        // The dashboard's events reach the application.
+        // The dashboard's events reach the overlay; a map without "slotNumber" names slot 0.
         log.clear();
-        dashboard->handleWebMessage(QStringLiteral("match:ready"), {QVariantMap()});
+        const OverlayController *overlay = launcher->overlayController();
+        QVERIFY(overlay->isRunning());
+        dashboard->handleWebMessage(QStringLiteral("match:ready"),
+                                    {QVariantMap{{"matchId", "m-5"}, {"lobbyName", "Winter Cup"},
+                                                 {"playerSide", "Dire"}, {"isCaptain", true}}});
+        QVERIFY(overlay->matchData());
+        const MatchData match = *overlay->matchData();
+        QCOMPARE(match.matchId, QStringLiteral("m-5"));
+        QCOMPARE(match.lobbyName, QStringLiteral("Winter Cup"));
+        QCOMPARE(match.userSide, QStringLiteral("Dire"));
+        QCOMPARE(match.playerSide, QStringLiteral("Dire"));
+        QCOMPARE(match.slotNumber, 0);
+        QVERIFY(match.isCaptain);
+        QVERIFY(!match.isJoinedLobby);
+        QVERIFY(match.receivedAt.isValid());
+        QCOMPARE(overlay->state(), WAITING_FOR_GAME);
         dashboard->handleWebMessage(QStringLiteral("match:started"), {QStringLiteral("m-5")});
         dashboard->handleWebMessage(QStringLiteral("overlay:lobbyJoined"), {});
         dashboard->handleWebMessage(QStringLiteral("overlay:lobbyLeft"), {});
+        QCOMPARE(overlay->state(), WAITING_FOR_INVITATION);
         dashboard->handleWebMessage(QStringLiteral("overlay:slotOccupied"),
                                     {QStringLiteral("radiant"), 4});
-        QCOMPARE(sequence(log.texts(), {"Match ready event from dashboard", "Match started: m-5",
-                                        "Lobby joined event from dashboard",
-                                        "Lobby left event from dashboard",
-                                        "Slot occupied: radiant - 4"}),
-                 QStringList({"Match ready event from dashboard", "Match started: m-5",
-                              "Lobby joined event from dashboard",
-                              "Lobby left event from dashboard", "Slot occupied: radiant - 4"}));
+        QCOMPARE(overlay->state(), JOINING_SLOT);
+        const QStringList forwarded = {"Match ready event from dashboard",
+                                       "Match started! ID: m-5, Side: Dire",
+                                       "Match started: m-5", "Game started",
+                                       "Lobby joined event from dashboard", "Lobby joined",
+                                       "Lobby left event from dashboard", "Lobby left",
+                                       "Slot occupied: radiant - 4", "Slot occupied: radiant - Slot 4"};
+        QCOMPARE(log.among(forwarded), forwarded);
 
         // Logging out stops the services twice: directly and through the cleared session.
         log.clear();
         dashboard->logout();
-        QCOMPARE(log.count(QStringLiteral("Stopping services...")), 2);
-        QCOMPARE(log.count(QStringLiteral("Services stopped")), 2);
+        const QStringList stops = {"Stopping services...", "Stopping OverlayController...",
+                                   "OverlayController stopped", "Disconnecting WebSocket...",
+                                   "Services stopped"};
+        QCOMPARE(log.among(stops), stops + QStringList({"Stopping services...",
+                                                        "Disconnecting WebSocket...",
+                                                        "Services stopped"}));
+        QVERIFY(!overlay->isRunning());
+        QCOMPARE(overlay->state(), IDLE);
+        QVERIFY(!overlay->matchData());
         QVERIFY(log.texts().indexOf(QStringLiteral("Logout requested..."))
                 < log.texts().indexOf(QStringLiteral("Session cleared")));
         QTRY_VERIFY(findWindow<LoginWindow>()->isVisible());
@@ -215,8 +230,9 @@ private slots:
         const QStringList expected = {"Running LauncherApplication...",
                                       "Session restored, showing dashboard...",
                                       "Creating DashboardWindow...", "Starting services...",
-                                      "Connecting WebSocket...", "Services started"};
-        QCOMPARE(sequence(log.texts(), expected), expected);
+                                      "Connecting WebSocket...", "Starting OverlayController...",
+                                      "OverlayController started", "Services started"};
+        QCOMPARE(log.among(expected), expected);
         QTRY_VERIFY(findWindow<DashboardWindow>()->isVisible());
         QTest::qWait(200);
         QVERIFY(!findWindow<LoginWindow>()->isVisible());
@@ -228,9 +244,10 @@ private slots:
         QVERIFY(launcher);
         LogCapture log;
         launcher.reset();
-        QCOMPARE(log.texts(), QStringList({"LauncherApplication shutting down...",
-                                           "Stopping services...", "Disconnecting WebSocket...",
-                                           "Services stopped"}));
+        QCOMPARE(log.texts().mid(0, 5),
+                 QStringList({"LauncherApplication shutting down...", "Stopping services...",
+                              "Disconnecting WebSocket...", "Services stopped",
+                              "OverlayController destroyed"}));
         QTRY_COMPARE(socketClients().size(), 0);
         QVERIFY(!findWindow<LoginWindow>());
         QVERIFY(!findWindow<DashboardWindow>());

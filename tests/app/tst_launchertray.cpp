@@ -47,7 +47,8 @@ private slots:
         QCOMPARE(texts.mid(quit),
                  QStringList({"Quit requested from system tray",
                               "LauncherApplication shutting down...", "Stopping services...",
-                              "Disconnecting WebSocket...", "Services stopped"}));
+                              "Disconnecting WebSocket...", "Services stopped",
+                              "OverlayController destroyed"}));
 
         // The next start takes the lock at once.
         LauncherProcess next(launcher.tempPath());

@@ -76,6 +76,16 @@ QStringList LogCapture::rawLines() const
     return m_lines;
 }
 
+QStringList LogCapture::among(const QStringList &wanted) const
+{
+    QStringList kept;
+    for (const QString &text : texts()) {
+        if (wanted.contains(text))
+            kept.append(text);
+    }
+    return kept;
+}
+
 int LogCapture::count(const QString &text) const
 {
     return int(texts().count(text));

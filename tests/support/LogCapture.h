@@ -28,6 +28,9 @@ public:
 
     // The text of each launcher log line, in order.
     QStringList texts() const;
+    // The texts that are among `wanted`, in the order they were logged: the order of a few lines
+    // with those of other components between them.
+    QStringList among(const QStringList &wanted) const;
     QStringList rawLines() const;
     int count(const QString &text) const;
     void clear();

@@ -53,12 +53,7 @@ private:
         DetectorFixture::paste(screen, DetectorFixture::withScore(fitted, score), slot.tl());
     }
 
-    LobbyDetector loadedDetector() const
-    {
-        LobbyDetector detector;
-        detector.loadTemplates(m_pictures.directory());
-        return detector;
-    }
+    void load(LobbyDetector &detector) const { detector.loadTemplates(m_pictures.directory()); }
 
 private slots:
     void loadsFourTemplates()
@@ -76,20 +71,22 @@ private slots:
 
     void slotRegionsOfTheExample()
     {
-        LobbyDetector detector = loadedDetector();
+        LobbyDetector detector;
+        load(detector);
         LogCapture log;
         detector.calculateSlotRegions(cv::Rect(1047, 189, 856, 261));
-        QVERIFY(detector.slotRegionsCalculated);
-        QCOMPARE(detector.slotRegions, exampleSlots());
+        QVERIFY(detector.slotRegionsCalculated());
+        QCOMPARE(detector.slotRegions(), exampleSlots());
         QCOMPARE(log.texts(), QStringList({"Calculated 10 slot regions"}));
     }
 
     void lobbyFoundFromItsHeaders()
     {
-        LobbyDetector detector = loadedDetector();
+        LobbyDetector detector;
+        load(detector);
         LogCapture log;
         QVERIFY(detector.isInLobby(lobbyScreen()));
-        QCOMPARE(detector.slotRegions, exampleSlots(1017));
+        QCOMPARE(detector.slotRegions(), exampleSlots(1017));
         const QString line = log.texts().constFirst();
         QVERIFY2(line.startsWith(QLatin1String("Lobby detected! Both headers detected - Regular: "))
                      && line.contains(QLatin1String(" at (1445, 144), Coach: "))
@@ -113,7 +110,8 @@ private slots:
         QFETCH(cv::Point, header);
         QFETCH(int, coachY);
         QFETCH(bool, found);
-        LobbyDetector detector = loadedDetector();
+        LobbyDetector detector;
+        load(detector);
         QCOMPARE(detector.isInLobby(lobbyScreen(header, coachY)), found);
     }
 
@@ -142,18 +140,20 @@ private slots:
                                cv::Point(980, 100));
         DetectorFixture::paste(screen, isHeader ? coach : DetectorFixture::withScore(coach, score),
                                cv::Point(1030, 450));
-        LobbyDetector detector = loadedDetector();
+        LobbyDetector detector;
+        load(detector);
         QCOMPARE(detector.isInLobby(screen), found);
     }
 
     void oneHeaderIsNotALobby()
     {
-        LobbyDetector detector = loadedDetector();
+        LobbyDetector detector;
+        load(detector);
         QVERIFY(detector.isInLobby(lobbyScreen()));
         cv::Mat onlyHeader = DetectorFixture::screen(cv::Size(1920, 1080));
         DetectorFixture::paste(onlyHeader, m_pictures.picture("lobby_header.png"), cv::Point(980, 100));
         QVERIFY(!detector.isInLobby(onlyHeader));
-        QCOMPARE(detector.slotRegions, exampleSlots(1017)); // the last regions stay
+        QCOMPARE(detector.slotRegions(), exampleSlots(1017)); // the last regions stay
     }
 
     void occupiedRule()
@@ -163,7 +163,8 @@ private slots:
         cv::Mat screen = lobbyScreen();
         for (int i = 0; i < scores.size(); ++i)
             fillSlot(screen, i, scores[i]);
-        LobbyDetector detector = loadedDetector();
+        LobbyDetector detector;
+        load(detector);
         QVERIFY(detector.isInLobby(screen));
         LogCapture log;
         QCOMPARE(detector.countOccupiedSlots(screen), 3);
@@ -172,19 +173,21 @@ private slots:
 
     void coachAboveTheHeaderCountsNothing()
     {
-        LobbyDetector detector = loadedDetector();
+        LobbyDetector detector;
+        load(detector);
         cv::Mat screen = DetectorFixture::screen(cv::Size(1920, 1080));
         DetectorFixture::paste(screen, m_pictures.picture("lobby_header.png"), cv::Point(980, 200));
         DetectorFixture::paste(screen, m_pictures.picture("lobby_coach_header.png"), cv::Point(1030, 40));
         QVERIFY(detector.isInLobby(screen));
-        QCOMPARE(detector.slotRegions.size(), 10);
-        QVERIFY(detector.slotRegions.constFirst().height <= 0);
+        QCOMPARE(detector.slotRegions().size(), 10);
+        QVERIFY(detector.slotRegions().constFirst().height <= 0);
         QCOMPARE(detector.countOccupiedSlots(screen), 0);
     }
 
     void countingBeforeAnyLobby()
     {
-        LobbyDetector detector = loadedDetector();
+        LobbyDetector detector;
+        load(detector);
         LogCapture log;
         QCOMPARE(detector.countOccupiedSlots(lobbyScreen()), 0);
         QCOMPARE(log.texts(), QStringList({"Slot regions not calculated, call isInLobby first"}));
@@ -198,8 +201,8 @@ private slots:
         withoutEmpty.loadTemplates(pictures.directory());
         LogCapture log;
         QVERIFY(withoutEmpty.isInLobby(lobbyScreen()));
-        QVERIFY(!withoutEmpty.slotRegionsCalculated);
-        QVERIFY(withoutEmpty.slotRegions.isEmpty());
+        QVERIFY(!withoutEmpty.slotRegionsCalculated());
+        QVERIFY(withoutEmpty.slotRegions().isEmpty());
         QVERIFY(log.texts().contains(
             QStringLiteral("Empty slot template not loaded, cannot calculate slot regions")));
         QCOMPARE(withoutEmpty.countOccupiedSlots(lobbyScreen()), 0);
@@ -218,7 +221,8 @@ private slots:
 
     void openCvErrorsBecomeNeutralResults()
     {
-        LobbyDetector detector = loadedDetector();
+        LobbyDetector detector;
+        load(detector);
         QVERIFY(detector.isInLobby(lobbyScreen()));
         const cv::Mat twoChannels(1080, 1920, CV_8UC2, cv::Scalar(1, 2));
         LogCapture log;
@@ -237,7 +241,8 @@ private slots:
         cv::Mat screen = lobbyScreen();
         for (int i = 0; i < 10; ++i)
             fillSlot(screen, i, i < 4 ? 0.05 : 0.9);
-        LobbyDetector detector = loadedDetector();
+        LobbyDetector detector;
+        load(detector);
         LogCapture log;
         QVERIFY(detector.isInLobby(screen));
         QCOMPARE(detector.countOccupiedSlots(screen), 4);

@@ -114,9 +114,9 @@ private slots:
         const SyntheticScreen::SlotRects expected = screen.slotRects();
         // The header is matched at half resolution, so its box (and every slot) may sit one pixel
         // off where it was drawn at an odd coordinate.
-        QCOMPARE(m_lobby.slotRegions.size(), SyntheticScreen::SlotCount);
+        QCOMPARE(m_lobby.slotRegions().size(), SyntheticScreen::SlotCount);
         for (int i = 0; i < SyntheticScreen::SlotCount; ++i) {
-            const cv::Rect found = m_lobby.slotRegions[i];
+            const cv::Rect found = m_lobby.slotRegions()[i];
             const cv::Rect drawn = expected[size_t(i)];
             QVERIFY2(std::abs(found.x - drawn.x) <= 2 && std::abs(found.y - drawn.y) <= 2
                          && found.size() == drawn.size(),

@@ -1,0 +1,165 @@
+#include "ControllerHarness.h"
+#include "GuidanceRenderer.h"
+#include "OverlayWindow.h"
+
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QTest>
+#include <QThreadPool>
+
+#include <memory>
+
+namespace {
+
+bool near(const QRectF &a, const QRectF &b)
+{
+    return qAbs(a.left() - b.left()) <= 2 && qAbs(a.top() - b.top()) <= 2
+        && qAbs(a.right() - b.right()) <= 2 && qAbs(a.bottom() - b.bottom()) <= 2;
+}
+
+int countMatching(const QStringList &texts, const QString &pattern)
+{
+    return int(texts.filter(QRegularExpression(pattern)).size());
+}
+
+} // namespace
+
+// Captures, detection workers and guidance placement, with the real detectors on 1920 x 1080
+// synthetic game screens.
+class TestOverlayDetection : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void throttleAndOneWorkerPerDetector()
+    {
+        ControllerHarness h;
+        h.driveTo(WAITING_FOR_INVITATION);
+        h.showGame(h.screens().renderInvitation());
+        h.advance(500);
+        h.tick();
+        QCOMPARE(h.desktop().grabs, 1);
+        h.advance(400);
+        h.tick();
+        QCOMPARE(h.desktop().grabs, 1); // 400 ms after the last detection: not due
+        h.advance(100);
+        h.tick();
+        QCOMPARE(h.desktop().grabs, 2); // due, but the first worker has not reported yet
+        h.settle();
+        QCOMPARE(countMatching(h.log().texts(), "^Invitation popup detected! Confidence"), 1);
+        QCOMPARE(h.controller().state(), ACCEPTING_INVITATION);
+    }
+
+    void pointerFollowsTheAcceptButtonOnEveryTick()
+    {
+        ControllerHarness h;
+        h.driveTo(ACCEPTING_INVITATION);
+        GuidanceRenderer *guidance = h.controller().overlayWindow()->guidanceRenderer();
+        const cv::Point accept = h.screens().acceptCentre();
+        for (int i = 0; i < 3; ++i) {
+            guidance->hidePointer();
+            h.tick(); // not due: the pointer is placed before the throttle
+            QVERIFY(guidance->showPointer());
+            QVERIFY((guidance->pointerPosition() - QPointF(accept.x, accept.y)).manhattanLength()
+                    <= 2);
+        }
+        QCOMPARE(h.desktop().grabs, 1);
+    }
+
+    void boxFramesTheSlotsToTake_data()
+    {
+        QTest::addColumn<bool>("captain");
+        QTest::addColumn<QString>("side");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::addRow("Radiant captain") << true << "Radiant" << 0 << 0;
+        QTest::addRow("Radiant player") << false << "RADIANT" << 1 << 4;
+        QTest::addRow("Dire captain") << true << "Dire" << 5 << 5;
+        QTest::addRow("Dire player") << false << "dire" << 6 << 9;
+    }
+
+    void boxFramesTheSlotsToTake()
+    {
+        QFETCH(bool, captain);
+        QFETCH(QString, side);
+        QFETCH(int, first);
+        QFETCH(int, last);
+
+        ControllerHarness h;
+        h.showGame(h.lobby(2));
+        h.controller().handleMatchStart(h.record(true, -1, captain, side));
+        h.settle();
+        h.tick();
+        GuidanceRenderer *guidance = h.controller().overlayWindow()->guidanceRenderer();
+        QVERIFY(guidance->showBoundingBox());
+        const SyntheticScreen::SlotRects rects = h.screens().slotRects();
+        const cv::Rect expected = rects[std::size_t(first)] | rects[std::size_t(last)];
+        QVERIFY2(near(guidance->boundingBox(),
+                      QRectF(expected.x, expected.y, expected.width, expected.height)),
+                 qPrintable(QStringLiteral("box (%1, %2, %3 x %4)")
+                                .arg(guidance->boundingBox().x())
+                                .arg(guidance->boundingBox().y())
+                                .arg(guidance->boundingBox().width())
+                                .arg(guidance->boundingBox().height())));
+
+        // The server puts the player into his side's first slot: right for a captain only.
+        QJsonObject match = h.liveMatch();
+        match["occupiedSlots"] = QJsonArray{QJsonObject{
+            {"userId", ControllerHarness::userId()}, {"slotNumber", 1}, {"team", side}}};
+        h.upcoming(match);
+        h.tick();
+        h.settle();
+        QCOMPARE(h.controller().state(), captain ? WAITING_FOR_PLAYERS : JOINING_SLOT);
+        QCOMPARE(guidance->showBoundingBox(), !captain);
+    }
+
+    void boxClearedOnceTheLobbyIsGone()
+    {
+        ControllerHarness h;
+        h.driveTo(JOINING_SLOT);
+        h.tick();
+        GuidanceRenderer *guidance = h.controller().overlayWindow()->guidanceRenderer();
+        QVERIFY(guidance->showBoundingBox());
+        h.showGame(h.screens().renderBackground());
+        h.settle();
+        h.tick(); // judged on the last result, the lobby; this frame's result is pending
+        QVERIFY(guidance->showBoundingBox());
+        h.settle();
+        h.tick();
+        QVERIFY(!guidance->showBoundingBox());
+        QCOMPARE(h.controller().state(), JOINING_SLOT);
+    }
+
+    void countsPlayersUntilTheGameStarts()
+    {
+        ControllerHarness h;
+        h.driveTo(WAITING_FOR_PLAYERS);
+        for (const int taken : {7, 7, 9, 10})
+            h.detect(h.lobby(taken));
+        const QStringList texts = h.log().texts();
+        QCOMPARE(countMatching(texts, "^Player count updated: "), 3);
+        for (const char *count : {"7", "9", "10"})
+            QCOMPARE(h.log().count(QStringLiteral("Player count updated: %1/10").arg(count)), 1);
+        QCOMPARE(h.controller().state(), MATCH_READY);
+
+        h.detect(h.lobby(10));
+        QCOMPARE(h.controller().state(), MATCH_READY);
+        h.detect(h.screens().renderBackground());
+        QCOMPARE(h.controller().state(), IN_GAME);
+        QVERIFY(!h.controller().overlayWindow()->isVisible());
+    }
+
+    void destructionWaitsForWorkersInFlight()
+    {
+        auto h = std::make_unique<ControllerHarness>();
+        h->driveTo(ACCEPTING_INVITATION);
+        h->showGame(h->lobby(0));
+        h->advance(1000);
+        h->tick(); // both detections start on this frame
+        h.reset();
+        QCOMPARE(QThreadPool::globalInstance()->activeThreadCount(), 0);
+    }
+};
+
+QTEST_MAIN(TestOverlayDetection)
+#include "tst_overlaydetection.moc"

@@ -1,0 +1,311 @@
+#include "ControllerHarness.h"
+#include "LiveMatchWindow.h"
+#include "MatchNotification.h"
+#include "MatchWidgetData.h"
+
+#include <QJsonArray>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace {
+
+QJsonObject participant(const QJsonArray &userIds, const QJsonArray &captains, const QString &name)
+{
+    return QJsonObject{{"userIds", userIds}, {"captainUserIds", captains}, {"name", name},
+                       {"avatar", name.toLower() + ".png"}};
+}
+
+QJsonObject slotEntry(const QString &userId, const QJsonValue &slotNumber, const QString &team)
+{
+    QJsonObject entry{{"userId", userId}, {"team", team}};
+    if (!slotNumber.isUndefined())
+        entry.insert("slotNumber", slotNumber);
+    return entry;
+}
+
+bool widgetShown(ControllerHarness &h)
+{
+    return h.controller().liveMatchWindow()->isVisible();
+}
+
+} // namespace
+
+// The next match from the live-game endpoint and the socket: pending match, live-match widget,
+// switching matches and the server's record of the player's slot.
+class TestUpcomingMatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void conversionOfSocketPayloads_data()
+    {
+        QTest::addColumn<QJsonObject>("payload");
+        QTest::addColumn<QString>("userId");
+        QTest::addColumn<QJsonObject>("expected");
+
+        const QJsonObject both{
+            {"matchGameId", "g-3"},
+            {"matchId", "m-1"},
+            {"scheduledTime", "2026-12-06T20:00:00Z"},
+            {"startedAt", QJsonValue::Null},
+            {"tournament", QJsonObject{{"id", "t-1"}}},
+            {"participant1", participant({"u-1", "u-2"}, {"u-1"}, "Night Owls")},
+            {"participant1Side", "Radiant"},
+            {"participant2", participant({"u-7", "u-8"}, {"u-7"}, "Red Foxes")},
+            {"participant2Side", "Dire"},
+        };
+        const QJsonObject common{{"id", "g-3"},
+                                 {"matchId", "m-1"},
+                                 {"scheduledTime", "2026-12-06T20:00:00Z"},
+                                 {"startedAt", QJsonValue::Null},
+                                 {"tournament", QJsonObject{{"id", "t-1"}}}};
+        QJsonObject asFirst = common;
+        asFirst.insert("userSide", "Radiant");
+        asFirst.insert("isCaptain", false);
+        asFirst.insert("opponent", QJsonObject{{"name", "Red Foxes"}, {"avatar", "red foxes.png"}});
+        QJsonObject asSecondCaptain = common;
+        asSecondCaptain.insert("userSide", "Dire");
+        asSecondCaptain.insert("isCaptain", true);
+        asSecondCaptain.insert("opponent",
+                               QJsonObject{{"name", "Night Owls"}, {"avatar", "night owls.png"}});
+
+        QTest::addRow("first participant") << both << "u-2" << asFirst;
+        QTest::addRow("second participant's captain") << both << "u-7" << asSecondCaptain;
+        QTest::addRow("in neither") << both << "u-5" << QJsonObject();
+        QTest::addRow("no user id") << both << "" << QJsonObject();
+        QJsonObject numericIds = both;
+        numericIds["participant1"] = participant({1, 2}, {}, "Night Owls");
+        QTest::addRow("ids that are no strings") << numericIds << "" << QJsonObject();
+    }
+
+    void conversionOfSocketPayloads()
+    {
+        QFETCH(QJsonObject, payload);
+        QFETCH(QString, userId);
+        QFETCH(QJsonObject, expected);
+        LogCapture log;
+        QCOMPARE(parseMatchNotification(payload, userId), expected);
+        QCOMPARE(log.count(QStringLiteral("Current user not found in match participants")),
+                 expected.isEmpty() ? 1 : 0);
+    }
+
+    void noMatchOrAStartedOne_data()
+    {
+        QTest::addColumn<QJsonObject>("answer");
+        QTest::addRow("liveGame null") << QJsonObject{{"liveGame", QJsonValue::Null}};
+        QTest::addRow("liveGame not an object") << QJsonObject{{"liveGame", "soon"}};
+        QTest::addRow("started")
+            << QJsonObject{{"liveGame", QJsonObject{{"matchId", "m-1"},
+                                                    {"startedAt", "2026-12-06T19:00:00Z"}}}};
+    }
+
+    void noMatchOrAStartedOne()
+    {
+        QFETCH(QJsonObject, answer);
+        ControllerHarness h;
+        h.upcoming(h.liveMatch());
+        QVERIFY(widgetShown(h));
+        h.upcoming(answer);
+        QVERIFY(!widgetShown(h));
+        QVERIFY(!h.controller().liveMatchWindow()->matchWidgetData()->hasMatch());
+        QVERIFY(h.controller().pendingMatch().isEmpty());
+        QCOMPARE(h.controller().state(), IDLE);
+    }
+
+    void startedMatchLeavesTheFlowAlone()
+    {
+        ControllerHarness h;
+        h.driveTo(JOINING_SLOT);
+        QJsonObject started = h.liveMatch("m-2");
+        started["startedAt"] = "2026-12-06T19:00:00Z";
+        h.upcoming(started);
+        QCOMPARE(h.controller().state(), JOINING_SLOT);
+        QCOMPARE(h.controller().matchData()->matchId, QStringLiteral("m-1"));
+    }
+
+    void widgetFromThreeMinutesBeforeTheStart_data()
+    {
+        QTest::addColumn<QJsonValue>("startsIn"); // seconds, or a text for the start time
+        QTest::addColumn<bool>("kept");
+        QTest::addRow("181 s ahead") << QJsonValue(181) << false;
+        QTest::addRow("180 s ahead") << QJsonValue(180) << true;
+        QTest::addRow("started an hour ago") << QJsonValue(-3600) << true;
+        QTest::addRow("no start time") << QJsonValue("") << true;
+        QTest::addRow("unreadable start time") << QJsonValue("tomorrow") << true;
+    }
+
+    void widgetFromThreeMinutesBeforeTheStart()
+    {
+        QFETCH(QJsonValue, startsIn);
+        QFETCH(bool, kept);
+        ControllerHarness h;
+        QJsonObject match = h.liveMatch();
+        match["scheduledTime"] = startsIn.isString()
+            ? startsIn.toString()
+            : h.now().addSecs(startsIn.toInt()).toUTC().toString(Qt::ISODate);
+        h.upcoming(QJsonObject{{"liveGame", match}});
+        QCOMPARE(h.controller().pendingMatch().isEmpty(), !kept);
+        QCOMPARE(widgetShown(h), kept);
+        QCOMPARE(h.log().count(QStringLiteral("Match m-1 starts in 181 seconds, not showing widget yet")),
+                 kept ? 0 : 1);
+        QCOMPARE(h.log().count(QStringLiteral("📋 Tournament subscription queued: t-1 (will subscribe after auth)")), 1);
+    }
+
+    void gameWindowLeavesTheWidgetToTheTick()
+    {
+        ControllerHarness h;
+        h.showGame(h.screens().renderBackground());
+        h.upcoming(h.liveMatch());
+        QVERIFY(!widgetShown(h));
+        QVERIFY(!h.controller().pendingMatch().isEmpty());
+        h.tick();
+        QCOMPARE(h.controller().state(), WAITING_FOR_INVITATION);
+        QCOMPARE(h.controller().matchData()->lobbyName, QStringLiteral("Winter Cup"));
+        QVERIFY(h.controller().pendingMatch().isEmpty());
+    }
+
+    void anotherMatchWhileJoiningTheSlot_data()
+    {
+        QTest::addColumn<int>("startsIn");
+        QTest::addRow("due now: switch") << 0;
+        QTest::addRow("an hour ahead: kept for later") << 3600;
+    }
+
+    void anotherMatchWhileJoiningTheSlot()
+    {
+        QFETCH(int, startsIn);
+        ControllerHarness h;
+        h.driveTo(JOINING_SLOT);
+        h.closeGame();
+        QJsonObject next = h.liveMatch("m-2");
+        next["scheduledTime"] = h.now().addSecs(startsIn).toString(Qt::ISODate);
+        h.upcoming(next);
+        if (startsIn > 0) {
+            QCOMPARE(h.controller().state(), JOINING_SLOT);
+            QCOMPARE(h.controller().matchData()->matchId, QStringLiteral("m-1"));
+            QVERIFY(h.controller().pendingMatch().isEmpty());
+            return;
+        }
+        QVERIFY(h.log().texts().contains(
+            QStringLiteral("New match m-2 arrived while handling m-1 - switching to new match")));
+        QCOMPARE(h.controller().state(), IDLE);
+        QVERIFY(!h.controller().matchData());
+        QCOMPARE(h.controller().pendingMatch().value("matchId").toString(), QStringLiteral("m-2"));
+        QVERIFY(widgetShown(h));
+    }
+
+    void serverSlotRecord_data()
+    {
+        QTest::addColumn<int>("slotBefore");
+        QTest::addColumn<QJsonArray>("occupied");
+        QTest::addColumn<int>("slotAfter");
+        QTest::addColumn<QString>("line");
+        const QString me = ControllerHarness::userId();
+        QTest::addRow("confirmed in slot 3")
+            << -1 << QJsonArray{slotEntry("u-9", 1, "Dire"), slotEntry(me, 3, "Radiant")} << 2
+            << "Server confirmed user in slot 3 (0-based: 2) on Radiant";
+        QTest::addRow("already known") << 2 << QJsonArray{slotEntry(me, 3, "Radiant")} << 2 << "";
+        QTest::addRow("slot 0 of the server") << 2 << QJsonArray{slotEntry(me, 0, "Radiant")} << -1
+                                              << "Server confirmed user in slot 0 (0-based: -1) on Radiant";
+        QTest::addRow("no slot number") << 2 << QJsonArray{slotEntry(me, QJsonValue(), "Radiant")}
+                                        << 2 << "";
+        QTest::addRow("left the slot") << 2 << QJsonArray{slotEntry("u-9", 1, "Dire")} << -1
+                                       << "User left slot, transitioning back to JOINING_SLOT";
+        QTest::addRow("no list") << 2 << QJsonArray() << -1
+                                 << "User left slot, transitioning back to JOINING_SLOT";
+    }
+
+    void serverSlotRecord()
+    {
+        QFETCH(int, slotBefore);
+        QFETCH(QJsonArray, occupied);
+        QFETCH(int, slotAfter);
+        QFETCH(QString, line);
+        ControllerHarness h;
+        h.driveTo(JOINING_SLOT);
+        if (slotBefore >= 0) {
+            QJsonObject known = h.liveMatch();
+            known["occupiedSlots"] =
+                QJsonArray{slotEntry(ControllerHarness::userId(), slotBefore + 1, "Dire")};
+            h.upcoming(known);
+            h.clear();
+        }
+        QJsonObject match = h.liveMatch();
+        if (!occupied.isEmpty())
+            match["occupiedSlots"] = occupied;
+        h.upcoming(match);
+        QCOMPARE(h.controller().matchData()->slotNumber, slotAfter);
+        const bool confirmed = line.startsWith(QLatin1String("Server confirmed"));
+        QCOMPARE(h.controller().matchData()->playerSide,
+                 QString(confirmed || slotBefore < 0 ? "Radiant" : "Dire"));
+        QCOMPARE(h.log().texts().filter(QRegularExpression("^(Server confirmed|User left)")),
+                 line.isEmpty() ? QStringList() : QStringList{line});
+        QCOMPARE(h.controller().state(), JOINING_SLOT);
+    }
+
+    void socketMatchEventsReachTheWidget_data()
+    {
+        QTest::addColumn<bool>("tournamentEvent");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<bool>("shown");
+        QTest::addRow("LOBBY_READY") << false << "LOBBY_READY" << true;
+        QTest::addRow("MATCH_CREATED") << false << "MATCH_CREATED" << true;
+        QTest::addRow("MATCH_UPDATED is no source") << false << "MATCH_UPDATED" << false;
+        QTest::addRow("match:updated") << true << "match:updated" << true;
+        QTest::addRow("match:deleted") << true << "match:deleted" << false;
+    }
+
+    void socketMatchEventsReachTheWidget()
+    {
+        QFETCH(bool, tournamentEvent);
+        QFETCH(QString, type);
+        QFETCH(bool, shown);
+        ControllerHarness h;
+        const QJsonObject payload{
+            {"matchId", "m-4"},
+            {"scheduledTime", h.now().toString(Qt::ISODate)},
+            {"participant1", participant({"u-1"}, {}, "Night Owls")},
+            {"participant2", participant({ControllerHarness::userId()}, {}, "Red Foxes")},
+            {"participant2Side", "Dire"},
+        };
+        if (tournamentEvent)
+            emit h.socket().tournamentUpdateReceived(type, "t-1", "m-4", "g-1", payload);
+        else
+            emit h.socket().matchNotificationReceived(type, "m-4", "g-1", "t-1", payload);
+        QCOMPARE(widgetShown(h), shown);
+        MatchWidgetData *widget = h.controller().liveMatchWindow()->matchWidgetData();
+        QCOMPARE(widget->opponentName(), QString(shown ? "Night Owls" : ""));
+        QCOMPARE(widget->userSide(), QString(shown ? "Dire" : ""));
+    }
+
+    void failedRequestKeepsThePendingMatch()
+    {
+        ControllerHarness h;
+        const auto failures = [&h] {
+            return h.log().texts().filter(QRegularExpression("^No upcoming match: ")).size();
+        };
+        QTRY_COMPARE(failures(), 1); // the request of start(): the REST client's port is closed
+        h.upcoming(h.liveMatch());
+        h.clear();
+        h.controller().fetchUpcomingMatch();
+        QTRY_COMPARE(failures(), 1);
+        QCOMPARE(h.controller().pendingMatch().value("matchId").toString(), QStringLiteral("m-1"));
+        QVERIFY(widgetShown(h));
+    }
+
+    void secretsOfTheRecordStayOutOfTheLog()
+    {
+        ControllerHarness h;
+        QJsonObject match = h.liveMatch();
+        match["lobbyPassword"] = "hunter2";
+        match["lobby"] = QJsonObject{{"joinToken", "t0k3n"}};
+        h.upcoming(QJsonObject{{"liveGame", match}});
+        const QString all = h.log().rawLines().join('\n');
+        QVERIFY(all.contains(QLatin1String("lobbyPassword")));
+        QVERIFY(!all.contains(QLatin1String("hunter2")));
+        QVERIFY(!all.contains(QLatin1String("t0k3n")));
+    }
+};
+
+QTEST_MAIN(TestUpcomingMatch)
+#include "tst_upcomingmatch.moc"
