@@ -220,8 +220,11 @@ Item {
 
             PanelText {
                 objectName: "joinLine"
-                text: view.tr("Join " + view.sideWord + " Team - " + view.slotWord + " " + view.slot,
-                              "به تیم " + view.sideWord + " بپیوندید - " + view.slotWord + " " + view.slot)
+                // -1 is no slot yet, not one to show.
+                text: view.slot < 0
+                      ? view.tr("Join " + view.sideWord + " Team", "به تیم " + view.sideWord + " بپیوندید")
+                      : view.tr("Join " + view.sideWord + " Team - " + view.slotWord + " " + view.slot,
+                                "به تیم " + view.sideWord + " بپیوندید - " + view.slotWord + " " + view.slot)
                 color: view.sideColour
                 font.pixelSize: 36
                 font.bold: true

@@ -129,20 +129,27 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QColor>("colour");
         QTest::addColumn<QColor>("otherColour");
+        QTest::addColumn<int>("slot");
         QTest::addRow("RADIANT") << "RADIANT" << "en" << "Join RADIANT Team - Slot 2"
-                                 << "Join RADIANT Team" << radiantGreen << direRed;
+                                 << "Join RADIANT Team" << radiantGreen << direRed << 2;
         QTest::addRow("Radiant") << "Radiant" << "en" << "Join RADIANT Team - Slot 2"
-                                 << "Join RADIANT Team" << direRed << radiantGreen;
+                                 << "Join RADIANT Team" << direRed << radiantGreen << 2;
         QTest::addRow("dire") << "dire" << "en" << "Join DIRE Team - Slot 2" << "Join DIRE Team"
-                              << direRed << radiantGreen;
+                              << direRed << radiantGreen << 2;
         QTest::addRow("RADIANT, Persian")
             << "RADIANT" << "fa" << "به تیم رادیانت بپیوندید - اسلات 2" << "به تیم رادیانت بپیوندید"
-            << radiantGreen << direRed;
+            << radiantGreen << direRed << 2;
         QTest::addRow("Radiant, Persian")
             << "Radiant" << "fa" << "به تیم رادیانت بپیوندید - اسلات 2" << "به تیم رادیانت بپیوندید"
-            << direRed << radiantGreen;
+            << direRed << radiantGreen << 2;
         QTest::addRow("dire, Persian") << "dire" << "fa" << "به تیم دایر بپیوندید - اسلات 2"
-                                       << "به تیم دایر بپیوندید" << direRed << radiantGreen;
+                                       << "به تیم دایر بپیوندید" << direRed << radiantGreen << 2;
+        // No slot known yet (-1): the line names the side only.
+        QTest::addRow("dire, no slot yet") << "dire" << "en" << "Join DIRE Team" << "Join DIRE Team"
+                                           << direRed << radiantGreen << -1;
+        QTest::addRow("dire, Persian, no slot yet")
+            << "dire" << "fa" << "به تیم دایر بپیوندید" << "به تیم دایر بپیوندید" << direRed
+            << radiantGreen << -1;
     }
 
     void joiningSlotLine()
@@ -153,7 +160,8 @@ private slots:
         QFETCH(QString, title);
         QFETCH(QColor, colour);
         QFETCH(QColor, otherColour);
-        setMatch(side, 2, language);
+        QFETCH(int, slot);
+        setMatch(side, slot, language);
         const QRectF slotArea(1012, 282, 422, 297);
         m_overlay->guidanceRenderer()->setBoundingBox(slotArea);
         m_overlay->updateState(JOINING_SLOT);
