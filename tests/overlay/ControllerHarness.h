@@ -37,7 +37,8 @@ public:
 
 // A started controller over a GameDesktop at 1920 x 1080, with a clock the test turns by hand and
 // timers long enough never to fire under a test (unless it asks for a shorter scale). The REST
-// client points at a closed port, so live-game requests fail at once.
+// client points at a closed port, so live-game requests fail at once. One harness at a time: each
+// captures the log, and captures do not nest.
 class ControllerHarness
 {
 public:
