@@ -2,6 +2,7 @@
 
 const { findAccount, publicUser } = require('./accounts');
 const { readBody, send, sendJson, parseObject, dispatch } = require('./http');
+const { liveGameFor } = require('./match');
 
 const isFilledString = (value) => typeof value === 'string' && value !== '';
 
@@ -33,7 +34,7 @@ function authenticated(handler) {
 const ROUTES = {
   '/api/launcher/auth': { POST: login },
   '/api/launcher/live-game': {
-    GET: authenticated((res, state) => sendJson(res, 200, { liveGame: state.liveGame })),
+    GET: authenticated((res, state, account) => sendJson(res, 200, { liveGame: liveGameFor(state, account) })),
   },
   '/api/launcher/notifications': {
     GET: authenticated((res, state, account) => sendJson(res, 200, { notifications: state.notifications.get(account.id) })),

@@ -1,13 +1,13 @@
 'use strict';
 
 const { findAccount } = require('./accounts');
-const { readBody, sendJson, invalid, parseObject, dispatch } = require('./http');
+const { readBody, sendJson, invalid, parseObject, problemWith, dispatch } = require('./http');
 const { SOCKET_ROUTES } = require('./socket-control');
+const { MATCH_ROUTES } = require('./match');
+const { DASHBOARD_ROUTES } = require('./dashboard');
 
 const OK = { ok: true };
 
-// Unknown members are refused so that a typo such as "delay" fails loudly
-// instead of queueing an override that quietly does something else.
 const OVERRIDE_FIELDS = {
   path: (v) => typeof v === 'string' && v.startsWith('/api/'),
   status: (v) => Number.isInteger(v) && v >= 200 && v <= 599,
@@ -21,11 +21,8 @@ const OVERRIDE_FIELDS = {
 function queueOverride(req, res, state, body) {
   const override = parseObject(body);
   if (!override) return invalid(res);
-  for (const [name, value] of Object.entries(override)) {
-    const valid = OVERRIDE_FIELDS[name];
-    if (!valid) return invalid(res, `Unknown field "${name}"`);
-    if (!valid(value)) return invalid(res, `Invalid value for "${name}"`);
-  }
+  const problem = problemWith(override, OVERRIDE_FIELDS);
+  if (problem) return invalid(res, problem);
   state.overrides.push({ status: 200, ...override });
   return sendJson(res, 200, OK);
 }
@@ -71,6 +68,8 @@ const ROUTES = {
   '/__control/next-response': { POST: queueOverride },
   '/__control/requests': { GET: (req, res, state) => sendJson(res, 200, state.requestLog) },
   ...SOCKET_ROUTES,
+  ...MATCH_ROUTES,
+  ...DASHBOARD_ROUTES,
 };
 
 async function handleControl(state, realtime, req, res, url) {

@@ -40,6 +40,21 @@ function parseObject(text) {
   }
 }
 
+// Control bodies are checked member by member against a table of validators;
+// unknown members are refused so that a typo such as "delay" fails loudly
+// instead of quietly doing something else. Answers the first problem, or null.
+// Only the table's own names count: "constructor" is as unknown as "delay".
+function problemWith(object, fields, required = []) {
+  for (const name of required) {
+    if (!Object.hasOwn(object, name)) return `Missing field "${name}"`;
+  }
+  for (const [name, value] of Object.entries(object)) {
+    if (!Object.hasOwn(fields, name)) return `Unknown field "${name}"`;
+    if (!fields[name](value)) return `Invalid value for "${name}"`;
+  }
+  return null;
+}
+
 // Routes are tables of path -> method -> handler; an unknown path and a known
 // path with the wrong method must stay distinguishable for the launcher's tests.
 function dispatch(routes, path, req, res, ...args) {
@@ -52,4 +67,4 @@ function dispatch(routes, path, req, res, ...args) {
   return handler(req, res, ...args);
 }
 
-module.exports = { readBody, send, sendJson, invalid, isObject, parseObject, dispatch };
+module.exports = { readBody, send, sendJson, invalid, isObject, parseObject, problemWith, dispatch };

@@ -1,6 +1,7 @@
 'use strict';
 
 const { send } = require('./http');
+const { listMessages } = require('./dashboard');
 
 const HTML = 'text/html; charset=utf-8';
 
@@ -71,6 +72,44 @@ const actions = {
 };
 for (const [id, action] of Object.entries(actions)) document.getElementById(id).addEventListener('click', action);`;
 
+// Hands what the simulator queued for this account (/__control/dashboard/send,
+// or a match played through the dashboard) to the launcher, in order, each
+// message once. The mark of the last one relayed survives a reload; it names
+// this simulator run and account, whose numbering it belongs to, so another
+// account signing in on the same page, or a restarted simulator, starts over.
+function relayScript(token, source) {
+  const literal = (value) => JSON.stringify(value).replace(/</g, '\\u003c');
+  return String.raw`(function () {
+  const key = 'corvanta.sim.relayed';
+  const source = ${literal(source)};
+  const path = '/dashboard/messages?token=' + encodeURIComponent(${literal(token)}) + '&after=';
+  function relayed() {
+    let mark = null;
+    try { mark = JSON.parse(sessionStorage.getItem(key)); } catch (e) { mark = null; }
+    return mark && mark.source === source && Number.isInteger(mark.seq) ? mark.seq : 0;
+  }
+  let polling = false;
+  async function poll() {
+    if (polling) return;
+    polling = true;
+    try {
+      const response = await fetch(path + relayed());
+      if (!response.ok) return;
+      const { messages } = await response.json();
+      for (const message of messages) {
+        sendToLauncher(message.channel, ...message.args);
+        sessionStorage.setItem(key, JSON.stringify({ source: source, seq: message.seq }));
+      }
+    } catch (e) {
+      // The simulator may be gone for a moment; the next poll tries again.
+    } finally {
+      polling = false;
+    }
+  }
+  setInterval(poll, 500);
+})();`;
+}
+
 const BUTTONS = [
   ['send-match-ready', 'Match ready'],
   ['send-match-started', 'Match started'],
@@ -81,7 +120,7 @@ const BUTTONS = [
   ['send-burst', 'Burst of 20 + reload'],
 ];
 
-function dashboard(account, port) {
+function dashboard(account, port, token, instance) {
   const buttons = BUTTONS.map(([id, label]) => `<button id="${id}" type="button">${label}</button>`).join('\n');
   return layout('Corvanta Dashboard', `<p id="user">Signed in as <bdi>${escapeHtml(account.name)}</bdi></p>
 <p id="email" class="muted">${escapeHtml(account.email)}</p>
@@ -92,7 +131,8 @@ function dashboard(account, port) {
 </p>
 <h2>Messages to the launcher</h2>
 ${buttons}
-<p id="sent-count" class="muted">Messages queued by this page: 0</p>`, `${OUTBOX_SCRIPT}\n${DASHBOARD_SCRIPT}`);
+<p id="sent-count" class="muted">Messages queued by this page: 0</p>`,
+  `${OUTBOX_SCRIPT}\n${DASHBOARD_SCRIPT}\n${relayScript(token, `${instance}/${account.id}`)}`);
 }
 
 function sessionExpired() {
@@ -133,9 +173,11 @@ const STATIC_PAGES = {
 function handlePage(state, req, res, url, port) {
   if (req.method !== 'GET' && req.method !== 'HEAD') return send(res, 405, layout('Method not allowed', ''), HTML);
   if (url.pathname === '/launcher-auth') {
-    const account = state.accountForToken(url.searchParams.get('token'));
-    return account ? send(res, 200, dashboard(account, port), HTML) : send(res, 401, sessionExpired(), HTML);
+    const token = url.searchParams.get('token');
+    const account = state.accountForToken(token);
+    return account ? send(res, 200, dashboard(account, port, token, state.instance), HTML) : send(res, 401, sessionExpired(), HTML);
   }
+  if (url.pathname === '/dashboard/messages') return listMessages(state, res, url);
   const page = STATIC_PAGES[url.pathname];
   return page ? send(res, 200, page, HTML) : send(res, 404, layout('Not found', '<p>There is no page here.</p>'), HTML);
 }

@@ -15,7 +15,35 @@ function listClients(req, res, state, body, realtime) {
 }
 
 // The notification goes into the REST list as well, so that what the launcher
-// fetches after the push agrees with what was pushed.
+// fetches after the push agrees with what was pushed. Answers the number of
+// sockets it reached.
+function pushNotification(state, realtime, accounts, fields, unreadCount) {
+  const notification = {
+    id: `n-${crypto.randomUUID()}`,
+    read: false,
+    createdAt: new Date().toISOString(),
+    ...fields,
+  };
+  let delivered = 0;
+  for (const account of accounts) {
+    state.notifications.get(account.id).unshift(notification);
+    const count = unreadCount ?? state.unreadCount(account);
+    for (const socket of realtime.sockets({ email: account.email })) {
+      socket.emit('notification:new', { notification, unreadCount: count });
+      delivered += 1;
+    }
+  }
+  return delivered;
+}
+
+// Sends an event to the sockets the filter selects (see realtime.sockets);
+// answers how many there were.
+function pushEvent(realtime, filter, event, ...args) {
+  const sockets = realtime.sockets(filter);
+  for (const socket of sockets) socket.emit(event, ...args);
+  return sockets.length;
+}
+
 function notify(req, res, state, body, realtime) {
   const request = parseObject(body);
   if (!request || !isObject(request.notification)) return invalid(res);
@@ -24,22 +52,7 @@ function notify(req, res, state, body, realtime) {
   }
   const accounts = request.email === undefined ? ACCOUNTS : [findAccount(request.email)];
   if (!accounts[0]) return unknownAccount(res);
-
-  const notification = {
-    id: `n-${crypto.randomUUID()}`,
-    read: false,
-    createdAt: new Date().toISOString(),
-    ...request.notification,
-  };
-  let delivered = 0;
-  for (const account of accounts) {
-    state.notifications.get(account.id).unshift(notification);
-    const unreadCount = request.unreadCount ?? state.unreadCount(account);
-    for (const socket of realtime.sockets({ email: account.email })) {
-      socket.emit('notification:new', { notification, unreadCount });
-      delivered += 1;
-    }
-  }
+  const delivered = pushNotification(state, realtime, accounts, request.notification, request.unreadCount);
   return sendJson(res, 200, { ok: true, delivered });
 }
 
@@ -53,9 +66,8 @@ function emit(req, res, state, body, realtime) {
 
   // Without "data" the event goes out with no argument at all, not with null.
   const args = 'data' in request ? [request.data] : [];
-  const sockets = realtime.sockets({ email, tournamentId });
-  for (const socket of sockets) socket.emit(event, ...args);
-  return sendJson(res, 200, { ok: true, delivered: sockets.length });
+  const delivered = pushEvent(realtime, { email, tournamentId }, event, ...args);
+  return sendJson(res, 200, { ok: true, delivered });
 }
 
 // Drop and silence act on one account's sockets, or on every socket when no
@@ -89,4 +101,4 @@ const SOCKET_ROUTES = {
   '/__control/socket/start': { POST: toggle('start') },
 };
 
-module.exports = { SOCKET_ROUTES };
+module.exports = { SOCKET_ROUTES, pushNotification, pushEvent, unknownAccount };

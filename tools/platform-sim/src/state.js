@@ -1,12 +1,17 @@
 'use strict';
 
+const crypto = require('node:crypto');
 const { ACCOUNTS, defaultNotifications, newToken, accountForToken } = require('./accounts');
+const { DashboardQueue } = require('./dashboard');
 
 // Everything one simulator instance remembers. Tokens are not part of it:
 // they are signed (accounts.js), so neither reset() nor a restart ends a
 // launcher's session.
 class SimulatorState {
   constructor() {
+    // Tells this run's dashboard message numbers from another run's.
+    this.instance = crypto.randomUUID();
+    this.dashboard = new DashboardQueue();
     this.reset();
   }
 
@@ -16,6 +21,8 @@ class SimulatorState {
     this.overrides = [];
     this.requestLog = [];
     this.socketEvents = [];
+    this.match = null;
+    this.dashboard.clear();
   }
 
   issueToken(account) {

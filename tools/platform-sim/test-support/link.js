@@ -4,7 +4,7 @@
 // hand, as the launcher does, so the tests see exactly what crosses the wire.
 const { once } = require('node:events');
 const WebSocket = require('ws');
-const { tokenFor } = require('./simulator');
+const { control, tokenFor } = require('./simulator');
 
 function socketUrl(simulator, token = '') {
   return `${simulator.url.replace('http:', 'ws:')}/socket.io/?EIO=4&transport=websocket&token=${encodeURIComponent(token)}`;
@@ -82,4 +82,29 @@ async function tryOpen(url) {
   }
 }
 
-module.exports = { socketUrl, openLink, connect, tryOpen };
+const eventFrame = (...args) => `42${JSON.stringify(args)}`;
+
+// An event frame as [event, ...args].
+function parseEvent(frame) {
+  if (!frame.startsWith('42')) throw new Error(`expected an event frame, got ${frame}`);
+  return JSON.parse(frame.slice(2));
+}
+
+async function subscribe(link, id) {
+  link.send(eventFrame('subscribe:tournament', id));
+  const expected = eventFrame('tournament:subscribed', { tournamentId: id, success: true });
+  const answer = await link.next();
+  if (answer !== expected) throw new Error(`expected ${expected}, got ${answer}`);
+}
+
+// Frames arrive in the order the server sent them, so a marker sent to every
+// link after an operation shows exactly what that operation delivered.
+const sendMarker = (simulator) => control(simulator, 'POST', 'socket/emit', { event: 'marker' });
+
+async function framesBeforeMarker(link) {
+  const frames = [];
+  for (let frame = await link.next(); frame !== eventFrame('marker'); frame = await link.next()) frames.push(frame);
+  return frames;
+}
+
+module.exports = { socketUrl, openLink, connect, tryOpen, eventFrame, parseEvent, subscribe, sendMarker, framesBeforeMarker };

@@ -102,6 +102,8 @@ test('malformed overrides are refused and nothing is queued', async (t) => {
     ['not JSON', 'status=500', 'Invalid request body'],
     ['array', '[]', 'Invalid request body'],
     ['misspelt member', { delay: 100 }, 'Unknown field "delay"'],
+    ['inherited member name', { constructor: 500 }, 'Unknown field "constructor"'],
+    ['prototype member', '{"__proto__":{"status":500}}', 'Unknown field "__proto__"'],
     ['status as text', { status: '500' }, 'Invalid value for "status"'],
     ['status out of range', { status: 99 }, 'Invalid value for "status"'],
     ['path outside the API', { path: '/launcher-auth' }, 'Invalid value for "path"'],

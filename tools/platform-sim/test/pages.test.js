@@ -3,7 +3,7 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const vm = require('node:vm');
-const { startSimulator, call, tokenFor } = require('../test-support/simulator');
+const { startSimulator, call, control, tokenFor } = require('../test-support/simulator');
 
 const HTML = 'text/html; charset=utf-8';
 const OUTBOX_KEY = 'corvanta.launcher.outbox';
@@ -12,26 +12,37 @@ const titleOf = (html) => /<title>(.*?)<\/title>/.exec(html)?.[1];
 const hrefOf = (html, id) => new RegExp(`<a id="${id}" href="([^"]*)"`).exec(html)?.[1];
 
 // Runs a page's inline scripts against just enough of a browser to click its
-// buttons and read what they left in sessionStorage.
-function loadPage(html) {
-  const storage = new Map();
+// buttons and read what they left in sessionStorage. Timers never fire on
+// their own: tick() runs every interval callback once and waits for it, and
+// fetch goes to origin. A reload is a second page on the same storage.
+function loadPage(html, { origin, storage = new Map() } = {}) {
   const elements = new Map();
+  const timers = [];
   const element = (id) => {
     if (!html.includes(`id="${id}"`)) throw new Error(`no element #${id}`);
     if (!elements.has(id)) elements.set(id, { listeners: {}, textContent: '', addEventListener(type, fn) { this.listeners[type] = fn; } });
     return elements.get(id);
   };
   const page = {
+    storage,
     reloads: [],
+    intervals: [],
     outbox: () => JSON.parse(storage.get(OUTBOX_KEY) ?? 'null'),
     click: (id) => element(id).listeners.click(),
     submit: (id) => element(id).listeners.submit({ preventDefault() {} }),
     text: (id) => element(id).textContent,
+    tick: () => Promise.all(timers.map((fn) => fn())),
   };
   const context = {
     sessionStorage: { getItem: (key) => storage.get(key) ?? null, setItem: (key, value) => storage.set(key, String(value)) },
     document: { getElementById: element },
     location: { reload: () => page.reloads.push(page.outbox()?.messages.length ?? 0) },
+    setInterval: (fn, ms) => {
+      timers.push(fn);
+      page.intervals.push(ms);
+      return timers.length;
+    },
+    fetch: (path, init) => fetch(new URL(path, origin), init),
   };
   context.window = context;
   vm.createContext(context);
@@ -141,6 +152,33 @@ test('the burst button queues 20 messages before it reloads the page', async (t)
   const burst = Array.from({ length: 20 }, (_, i) => ({ seq: i + 2, channel: 'test:burst', args: [i + 1, 'quote " and \\ backslash', 'یونیکد ✅'] }));
   assert.deepEqual(page.outbox().messages, [{ seq: 1, channel: 'match:started', args: ['m-42'] }, ...burst]);
   assert.deepEqual(page.reloads, [21]);
+});
+
+test('the dashboard relays queued messages to the outbox in order, each once, across reloads and accounts', async (t) => {
+  const sim = await startSimulator(t);
+  const send = (email, channel, args) => control(sim, 'POST', 'dashboard/send', { email, channel, args });
+  const open = async (email, storage) =>
+    loadPage((await call(sim, 'GET', `/launcher-auth?token=${await tokenFor(sim, email)}`)).text, { origin: sim.url, storage });
+  const relayed = (page) => page.outbox()?.messages.map(({ channel, args }) => [channel, ...args]) ?? [];
+
+  await send('player@corvanta.test', 'match:ready', [{ matchId: 'm-1', slotNumber: -1 }]);
+  await send('player@corvanta.test', 'overlay:slotOccupied', ['Dire', 2]);
+  const page = await open('player@corvanta.test');
+  assert.deepEqual(page.intervals, [500]);
+  await page.tick();
+  await page.tick();
+  assert.deepEqual(relayed(page), [['match:ready', { matchId: 'm-1', slotNumber: -1 }], ['overlay:slotOccupied', 'Dire', 2]]);
+
+  await send('player@corvanta.test', 'overlay:lobbyJoined', []);
+  const reloaded = await open('player@corvanta.test', page.storage);
+  await reloaded.tick();
+  assert.deepEqual(relayed(reloaded).slice(2), [['overlay:lobbyJoined']]);
+
+  // Another account's numbering starts at 1 again: signing in on the same page skips none of its messages.
+  await send('captain@corvanta.test', 'match:started', ['m-2']);
+  const captain = await open('captain@corvanta.test', page.storage);
+  await captain.tick();
+  assert.deepEqual(relayed(captain).slice(3), [['match:started', 'm-2']]);
 });
 
 const PAGES = [

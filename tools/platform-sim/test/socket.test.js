@@ -6,7 +6,7 @@ const net = require('node:net');
 const { once } = require('node:events');
 const { setTimeout: sleep } = require('node:timers/promises');
 const { startSimulator, call, control, tokenFor } = require('../test-support/simulator');
-const { socketUrl, openLink, connect, tryOpen } = require('../test-support/link');
+const { socketUrl, openLink, connect, tryOpen, eventFrame, parseEvent, subscribe, sendMarker, framesBeforeMarker } = require('../test-support/link');
 
 const PLAYER = 'player@corvanta.test';
 const CAPTAIN = 'captain@corvanta.test';
@@ -17,12 +17,6 @@ const UNAUTHORIZED = '44{"message":"Unauthorized"}';
 // Several checks wait for a link to close; should it never close, the test
 // must fail rather than hang the run.
 const BOUNDED = { timeout: 5000 };
-
-const eventFrame = (...args) => `42${JSON.stringify(args)}`;
-const parseEvent = (frame) => {
-  assert.ok(frame.startsWith('42'), frame);
-  return JSON.parse(frame.slice(2));
-};
 
 // Control answers are immediate, but what a client sends reaches the
 // simulator on another connection, so some checks wait for it to show.
@@ -37,20 +31,6 @@ async function eventually(read, accept, ms = 2000) {
 
 const clients = (sim) => control(sim, 'GET', 'socket/clients');
 const subscribed = (tournamentId, success = true) => eventFrame('tournament:subscribed', { tournamentId, success });
-
-async function subscribe(link, id) {
-  link.send(eventFrame('subscribe:tournament', id));
-  assert.equal(await link.next(), subscribed(id));
-}
-
-// Frames arrive in the order the server sent them, so a marker sent to every
-// link after an operation shows exactly what that operation delivered.
-async function framesBeforeMarker(link) {
-  const frames = [];
-  for (let frame = await link.next(); frame !== eventFrame('marker'); frame = await link.next()) frames.push(frame);
-  return frames;
-}
-const sendMarker = (sim) => control(sim, 'POST', 'socket/emit', { event: 'marker' });
 
 // Plain TCP speaking the upgrade and the WebSocket frames by hand, for what a
 // WebSocket library would hide. It never ends its side on its own.
