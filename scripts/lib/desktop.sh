@@ -1,5 +1,6 @@
 # A private virtual desktop: Xvfb at 1920x1080x24 on a free display number, openbox as window
-# manager and trayer as tray host. Sourced by scripts/test and scripts/demo.
+# manager, xcompmgr as compositing manager (without one, the transparent overlay shows black over
+# the game) and trayer as tray host. Sourced by scripts/test and scripts/demo.
 #
 #   start_desktop      exports DISPLAY; returns non-zero if a piece did not come up
 #   stop_desktop       stops exactly the processes start_desktop started
@@ -15,6 +16,8 @@ wait_until() { # wait_until <seconds> <command...>
   done
 }
 
+# xcompmgr names the window that holds the compositing selection (_NET_WM_CM_S0) after itself.
+compositor_ready() { xwininfo -root -children | grep -q '"xcompmgr"'; }
 window_manager_ready() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 # trayer maps its panel and keeps a hidden window that owns the tray selection; both carry its name.
 tray_ready() { [ "$(xwininfo -root -tree | grep -c '"trayer"')" -ge 2 ]; }
@@ -32,11 +35,15 @@ start_desktop() {
   DESKTOP_PIDS+=($!)
   wait_until 15 window_manager_ready || { echo "openbox did not start" >&2; return 1; }
 
+  xcompmgr -n >"$DESKTOP_DIR/xcompmgr.log" 2>&1 &
+  DESKTOP_PIDS+=($!)
+  wait_until 15 compositor_ready || { echo "xcompmgr did not start" >&2; return 1; }
+
   trayer --edge top --align right --widthtype request --height 24 --SetDockType true \
     >"$DESKTOP_DIR/trayer.log" 2>&1 &
   DESKTOP_PIDS+=($!)
   wait_until 15 tray_ready || { echo "trayer did not start" >&2; return 1; }
-  echo "virtual desktop on DISPLAY=$DISPLAY (Xvfb, openbox, trayer)"
+  echo "virtual desktop on DISPLAY=$DISPLAY (Xvfb, openbox, xcompmgr, trayer)"
 }
 
 stop_desktop() {

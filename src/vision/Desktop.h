@@ -104,6 +104,15 @@ public:
     // black, as the screen DC gives them there. On failure the rows hold anything.
     virtual CaptureStatus grabScreen(const Rect &area, std::uint8_t *target,
                                      std::size_t stride) = 0;
+    // What the game sees of `window`'s client area, `area` as clientRect gave it, written as
+    // grabScreen writes it. Windows above the game that the system composes on top of it (the
+    // overlay) are left out where the system keeps them apart; by default, what the screen shows.
+    virtual CaptureStatus grabWindow(WindowId window, const Rect &area, std::uint8_t *target,
+                                     std::size_t stride)
+    {
+        (void)window;
+        return grabScreen(area, target, stride);
+    }
 
 protected:
     Desktop() = default;

@@ -512,7 +512,24 @@ public:
         return result;
     }
 
+    // Under a compositing manager every top-level window keeps its own pixels off screen, and
+    // reading the game's window gives just the game, without the overlay above it, as the screen
+    // DC gives it on Windows, where layered windows stay out of the copy. Without one, reading the
+    // window gives what the screen shows there. A window the server cannot read (not viewable,
+    // gone) is read from the screen.
+    CaptureStatus grabWindow(WindowId window, const Rect &area, std::uint8_t *target,
+                             std::size_t stride) override
+    {
+        return grab(Window(window), area, target, stride);
+    }
+
     CaptureStatus grabScreen(const Rect &area, std::uint8_t *target, std::size_t stride) override
+    {
+        return grab(None, area, target, stride);
+    }
+
+private:
+    CaptureStatus grab(Window window, const Rect &area, std::uint8_t *target, std::size_t stride)
     {
         if (!display())
             return CaptureStatus::NoScreen;
@@ -542,15 +559,18 @@ public:
             std::memset(row, 0, leftBytes);
             std::memset(row + rowBytes - rightBytes, 0, rightBytes);
         }
-        if (right > left && bottom > top) {
-            std::uint8_t *inside = target + std::size_t(top - area.top) * stride + leftBytes;
-            if (!copyScreen(left, top, right - left, bottom - top, inside, stride))
-                return CaptureStatus::Failed;
-        }
-        return CaptureStatus::Captured;
+        if (right == left || bottom == top)
+            return CaptureStatus::Captured;
+        std::uint8_t *inside = target + std::size_t(top - area.top) * stride + leftBytes;
+        if (window != None
+            && copyFrom(window, left - area.left, top - area.top, right - left, bottom - top,
+                        inside, stride))
+            return CaptureStatus::Captured;
+        return copyFrom(m_root, left, top, right - left, bottom - top, inside, stride)
+            ? CaptureStatus::Captured
+            : CaptureStatus::Failed;
     }
 
-private:
     struct Atoms
     {
         xcb_atom_t clientListStacking = 0;
@@ -868,32 +888,35 @@ private:
         return rects;
     }
 
-    bool copyScreen(int x, int y, int width, int height, std::uint8_t *target, std::size_t stride)
+    // From the root (the screen) or from one window, in that drawable's coordinates.
+    bool copyFrom(Window source, int x, int y, int width, int height, std::uint8_t *target,
+                  std::size_t stride)
     {
         if (m_mode != CaptureMode::XGetImageOnly) {
-            if (copyWithShm(x, y, width, height, target, stride))
+            if (copyWithShm(source, x, y, width, height, target, stride))
                 return true;
             if (m_mode == CaptureMode::ShmOnly)
                 return false;
         }
-        return copyWithGetImage(x, y, width, height, target, stride);
+        return copyWithGetImage(source, x, y, width, height, target, stride);
     }
 
-    bool copyWithShm(int x, int y, int width, int height, std::uint8_t *target, std::size_t stride)
+    bool copyWithShm(Window source, int x, int y, int width, int height, std::uint8_t *target,
+                     std::size_t stride)
     {
         if (!ensureShmImage(width, height))
             return false;
         XErrorTrap trap(m_display);
-        if (!XShmGetImage(m_display, m_root, m_shmImage, x, y, AllPlanes) || trap.caught())
+        if (!XShmGetImage(m_display, source, m_shmImage, x, y, AllPlanes) || trap.caught())
             return false;
         return convertToBgr(*m_shmImage, *DefaultVisual(m_display, m_screen), target, stride);
     }
 
-    bool copyWithGetImage(int x, int y, int width, int height, std::uint8_t *target,
-                          std::size_t stride)
+    bool copyWithGetImage(Window source, int x, int y, int width, int height,
+                          std::uint8_t *target, std::size_t stride)
     {
         XErrorTrap trap(m_display);
-        XImage *image = XGetImage(m_display, m_root, x, y, unsigned(width), unsigned(height),
+        XImage *image = XGetImage(m_display, source, x, y, unsigned(width), unsigned(height),
                                   AllPlanes, ZPixmap);
         if (!image)
             return false;

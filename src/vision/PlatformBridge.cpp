@@ -104,7 +104,7 @@ cv::Mat PlatformBridge::captureDota2Window() const
 
     // The backend writes the pixels straight into the image's unpadded rows.
     cv::Mat image(height, width, CV_8UC3);
-    switch (m_desktop->grabScreen(*client, image.data, image.step[0])) {
+    switch (m_desktop->grabWindow(window, *client, image.data, image.step[0])) {
     case Desktop::CaptureStatus::Captured:
         return image;
     case Desktop::CaptureStatus::NoScreen:
@@ -170,4 +170,9 @@ bool PlatformBridge::isDota2WindowVisible() const
 {
     const GameWindow game = findGameWindow(TitleRule::Equal);
     return game.id != Desktop::NoWindow && game.visible;
+}
+
+bool PlatformBridge::isDota2WindowOpen() const
+{
+    return findGameWindow(TitleRule::Equal).id != Desktop::NoWindow;
 }

@@ -49,6 +49,8 @@ public:
     bool isDota2Foreground() const;
     // A window titled exactly "Dota 2" (ignoring case) exists and is visible.
     bool isDota2WindowVisible() const;
+    // A window titled exactly "Dota 2" (ignoring case) exists, shown, minimised or hidden.
+    bool isDota2WindowOpen() const;
 
 private:
     enum class TitleRule { Containing, Equal };
