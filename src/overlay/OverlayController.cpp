@@ -199,6 +199,8 @@ void OverlayController::setState(OverlayState newState)
     logInfo(QStringLiteral("State transition: %1 -> %2").arg(int(m_state)).arg(int(newState)));
     const OverlayState oldState = m_state;
     m_state = newState;
+    if (newState == IDLE)
+        m_gameWasOpen = false; // the next match watches for the game's closing afresh
     m_overlayWindow->updateState(newState);
 
     GuidanceRenderer *guidance = m_overlayWindow->guidanceRenderer();
@@ -250,7 +252,14 @@ void OverlayController::processState()
     // Guidance is drawn over the game only: while another window is in front, the overlay is
     // hidden once and the steps pause.
     if (m_state != IDLE && m_state != IN_GAME) {
-        if (!m_bridge->isDota2Foreground()) {
+        const bool inFront = m_bridge->isDota2Foreground();
+        const bool open = inFront || m_bridge->isDota2WindowOpen();
+        // A game that closes never comes back to the front, so pausing would hold a stale lobby
+        // step until the watchdog: the flow goes back to waiting for the game instead.
+        if (m_gameWasOpen && !open && m_state != WAITING_FOR_GAME)
+            setState(WAITING_FOR_GAME);
+        m_gameWasOpen = open;
+        if (!inFront) {
             if (!m_overlayHiddenForFocus) {
                 m_overlayWindow->hideOverlay();
                 m_overlayHiddenForFocus = true;

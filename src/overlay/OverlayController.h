@@ -177,6 +177,7 @@ private:
     bool m_running = false;
     int m_playerCount = 0;
     bool m_overlayHiddenForFocus = false;
+    bool m_gameWasOpen = false; // the game window existed at the last look in states 1 to 6
     QDateTime m_lastDetectionAt;
     DetectionResults m_results;
     bool m_invitationDetectionRunning = false;

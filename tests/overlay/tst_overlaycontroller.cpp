@@ -284,19 +284,42 @@ private slots:
         QCOMPARE(h.log().count(QStringLiteral("Match data expired - Resetting to IDLE")), 1);
     }
 
+    // Another window in front pauses the lobby step; a closed game sends the flow back to waiting
+    // for the game. Either way the overlay is hidden once and shown once when the game is back.
+    void overlayHidesOnceWhileTheGameIsNotInFront_data()
+    {
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<int>("whileAway");
+        QTest::addColumn<int>("whenBack");
+        QTest::addRow("another window in front") << false << int(JOINING_SLOT) << int(JOINING_SLOT);
+        // The record says the player joined the lobby, so the game's return skips to the slot.
+        QTest::addRow("game closed") << true << int(WAITING_FOR_GAME) << int(JOINING_SLOT);
+    }
+
     void overlayHidesOnceWhileTheGameIsNotInFront()
     {
+        QFETCH(bool, closed);
+        QFETCH(int, whileAway);
+        QFETCH(int, whenBack);
         ControllerHarness h;
-        h.driveTo(WAITING_FOR_INVITATION);
-        h.desktop().focused = false;
+        h.driveTo(JOINING_SLOT);
+        h.settle();
+        const int grabsBefore = h.desktop().grabs;
+        if (closed)
+            h.closeGame();
+        else
+            h.desktop().focused = false;
         for (int i = 0; i < 10; ++i) {
             h.advance(500);
             h.tick();
         }
         QCOMPARE(h.log().count(QStringLiteral("Overlay hidden")), 1);
         QVERIFY(!h.controller().overlayWindow()->isVisible());
-        QCOMPARE(h.desktop().grabs, 0);
+        QCOMPARE(h.desktop().grabs, grabsBefore);
+        QCOMPARE(int(h.controller().state()), whileAway);
 
+        if (closed)
+            h.showGame(h.lobby(0));
         h.desktop().focused = true;
         for (int i = 0; i < 3; ++i) {
             h.advance(500);
@@ -304,7 +327,7 @@ private slots:
         }
         QCOMPARE(h.log().count(QStringLiteral("Overlay shown")), 1);
         QVERIFY(h.controller().overlayWindow()->isVisible());
-        QCOMPARE(h.controller().state(), WAITING_FOR_INVITATION);
+        QCOMPARE(int(h.controller().state()), whenBack);
         h.settle();
     }
 
