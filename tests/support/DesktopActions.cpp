@@ -26,17 +26,6 @@ bool actOnTrayIcon(qint64 pid, const QString &action)
     return false;
 }
 
-void stopProcess(QProcess &process)
-{
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-}
-
 TwoMonitors::TwoMonitors()
 {
     // The left monitor takes over the real output; the right one has none of its own.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ChildProcess.h"
+
 #include <QProcess>
 #include <QString>
 
@@ -11,9 +13,6 @@ int runShell(const QString &script);
 // Moves the pointer to the tray icon of process `pid` and runs the xdotool `action` there (for
 // example "click 1"). Waits up to five seconds for the tray host to embed the icon.
 bool actOnTrayIcon(qint64 pid, const QString &action);
-
-// Terminates a child process, killing it if it does not end within five seconds.
-void stopProcess(QProcess &process);
 
 // The virtual desktop split into two RandR monitors side by side, 960 x 1080 each, for as long as
 // this lives; the toolkit shows them as two screens.

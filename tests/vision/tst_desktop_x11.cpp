@@ -3,6 +3,7 @@
 #include "FakeGame.h"
 #include "LogCapture.h"
 #include "PlatformBridge.h"
+#include "SyntheticScreen.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -579,6 +580,61 @@ private slots:
         QVERIFY(game.command("warp 1 2").startsWith(QLatin1String("error ")));
         QVERIFY(game.command("fill 1 2 300").startsWith(QLatin1String("error ")));
         QVERIFY(game.command("show /nonexistent/picture.png").startsWith(QLatin1String("error ")));
+    }
+
+    // Under the compositing manager the game's own pixels are read: a window above it, such as
+    // the overlay, stays out of the capture.
+    void captureLeavesWindowsAboveOut()
+    {
+        FakeGame game;
+        QVERIFY(game.start({"--geometry", "640x480+300+200"}));
+        QCOMPARE(game.command("fill 200 0 0"), QStringLiteral("ok"));
+        FakeGame above;
+        QVERIFY(above.start({"--title", "Chat", "--geometry", "300x200+400+300"}));
+        QCOMPARE(above.command("fill 0 0 200"), QStringLiteral("ok"));
+        QCOMPARE(above.command("raise"), QStringLiteral("ok"));
+        const cv::Mat image = PlatformBridge().captureDota2Window();
+        QCOMPARE(differingPixels(image, cv::Mat(480, 640, CV_8UC3, cv::Scalar(0, 0, 200))), 0);
+    }
+
+    // The fake game answers clicks on its lobby screens as the game does; clicks elsewhere do
+    // nothing but report themselves.
+    void fakeGamePlaysTheLobby()
+    {
+        FakeGame game;
+        QVERIFY(game.start({"--geometry", "1280x720+0+0"}));
+        QCOMPARE(game.command("raise"), QStringLiteral("ok"));
+        const SyntheticScreen screen(cv::Size(1280, 720));
+        const auto centre = [](const cv::Rect &rect) {
+            return QPoint(rect.x + rect.width / 2, rect.y + rect.height / 2);
+        };
+        const auto clickAt = [&](const QPoint &point) {
+            QCOMPARE(runShell(QStringLiteral("xdotool mousemove --sync %1 %2 click 1")
+                                  .arg(point.x()).arg(point.y())),
+                     0);
+            QCOMPARE(game.nextClick(), QStringLiteral("click %1 %2 1").arg(point.x()).arg(point.y()));
+        };
+        const cv::Rect accept = screen.acceptRect();
+        const SyntheticScreen::SlotRects slotRects = screen.slotRects();
+
+        QCOMPARE(game.command("screen invitation"), QStringLiteral("ok"));
+        clickAt(QPoint(accept.x - 20, accept.y + accept.height / 2)); // beside ACCEPT
+        clickAt(centre(accept));
+        QCOMPARE(game.waitForReport("accepted", 2000), QStringLiteral("accepted"));
+
+        QCOMPARE(game.command("occupy 0001000000"), QStringLiteral("ok"));
+        clickAt(centre(slotRects[3])); // taken by another player
+        clickAt(centre(slotRects[1]));
+        QCOMPARE(game.waitForReport("slot ", 2000), QStringLiteral("slot 1"));
+        clickAt(centre(slotRects[7])); // moving frees slot 1
+        QCOMPARE(game.waitForReport("slot ", 2000), QStringLiteral("slot 7"));
+        clickAt(centre(slotRects[1]));
+        QCOMPARE(game.waitForReport("slot ", 2000), QStringLiteral("slot 1"));
+
+        QCOMPARE(game.command("start"), QStringLiteral("ok"));
+        clickAt(centre(slotRects[2])); // the lobby is gone
+        QCOMPARE(game.waitForReport("slot ", 500), QString());
+        QVERIFY(game.command("occupy 12").startsWith(QLatin1String("error ")));
     }
 
 };

@@ -1,8 +1,8 @@
 #include "CommandRunner.h"
 
 #include "ConsoleChannel.h"
+#include "GameFlow.h"
 #include "GameWindow.h"
-#include "SyntheticScreen.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -23,9 +23,10 @@ bool exposed(const GameWindow *window)
 
 } // namespace
 
-CommandRunner::CommandRunner(GameWindow *window, QObject *parent)
+CommandRunner::CommandRunner(GameWindow *window, GameFlow *flow, QObject *parent)
     : QObject(parent)
     , m_window(window)
+    , m_flow(flow)
 {
 }
 
@@ -81,39 +82,6 @@ void CommandRunner::runQueued()
     m_running = false;
 }
 
-// A synthetic game screen the size of the window's client area (within 1280 x 720 to
-// 3840 x 2160): "background", "invitation", or "lobby" followed by ten 0/1 digits for the slots
-// taken.
-QString CommandRunner::showSyntheticScreen(const QString &argument)
-{
-    const QStringList parts = argument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    const QString kind = parts.value(0);
-    const QString taken = parts.value(1, QStringLiteral("0000000000"));
-    static const QRegularExpression slotDigits(QStringLiteral("^[01]{10}$"));
-    if (kind != QLatin1String("background") && kind != QLatin1String("invitation")
-        && kind != QLatin1String("lobby"))
-        return QStringLiteral("screen needs background, invitation or lobby [ten 0/1 digits]");
-    if (!slotDigits.match(taken).hasMatch())
-        return QStringLiteral("the slots are ten digits 0 or 1, left column first");
-
-    const QSize size = m_window->size();
-    if (size.width() < SyntheticScreen::MinWidth || size.height() < SyntheticScreen::MinHeight
-        || size.width() > SyntheticScreen::MaxWidth || size.height() > SyntheticScreen::MaxHeight)
-        return QStringLiteral("synthetic screens need a window from 1280x720 to 3840x2160");
-    const SyntheticScreen screen(cv::Size(size.width(), size.height()));
-    SyntheticScreen::SlotMask occupied{};
-    for (int i = 0; i < SyntheticScreen::SlotCount; ++i)
-        occupied[size_t(i)] = taken.at(i) == QLatin1Char('1');
-    const cv::Mat frame = kind == QLatin1String("background") ? screen.renderBackground()
-        : kind == QLatin1String("invitation")                  ? screen.renderInvitation()
-                                                               : screen.renderLobby(occupied);
-    m_window->setPicture(QImage(frame.data, frame.cols, frame.rows, int(frame.step),
-                                QImage::Format_BGR888)
-                             .copy());
-    m_window->showOnScreenNow();
-    return QString();
-}
-
 QString CommandRunner::run(const QString &line)
 {
     const QString trimmed = line.trimmed();
@@ -127,12 +95,15 @@ QString CommandRunner::run(const QString &line)
         const QImage picture(argument);
         if (picture.isNull())
             return QStringLiteral("cannot read picture %1").arg(argument);
+        m_flow->forget();
         m_window->setPicture(picture);
         m_window->showOnScreenNow();
         return QString();
     }
     if (command == QLatin1String("screen"))
-        return showSyntheticScreen(argument);
+        return m_flow->showScreen(argument);
+    if (command == QLatin1String("occupy"))
+        return m_flow->occupy(argument);
     if (command == QLatin1String("fill")) {
         const QStringList parts = argument.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         int channels[3] = {};
@@ -143,6 +114,7 @@ QString CommandRunner::run(const QString &line)
         }
         if (!valid)
             return QStringLiteral("fill needs three values 0 to 255: fill <r> <g> <b>");
+        m_flow->forget();
         m_window->setFill(QColor(channels[0], channels[1], channels[2]));
         m_window->showOnScreenNow();
         return QString();
@@ -161,6 +133,8 @@ QString CommandRunner::run(const QString &line)
     }
     if (!argument.isEmpty())
         return QStringLiteral("%1 takes no argument").arg(command);
+    if (command == QLatin1String("start"))
+        return m_flow->startMatch();
     if (command == QLatin1String("fullscreen"))
         return makeFullScreen();
     if (command == QLatin1String("minimize"))

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class GameFlow;
 class GameWindow;
 
 // Carries out the fake game's commands one at a time, in the order they came, and answers each
@@ -17,7 +18,7 @@ class CommandRunner : public QObject
     Q_OBJECT
 
 public:
-    explicit CommandRunner(GameWindow *window, QObject *parent = nullptr);
+    CommandRunner(GameWindow *window, GameFlow *flow, QObject *parent = nullptr);
 
     // "WxH+X+Y": the client area's size and its top-left corner on the screen.
     static bool parseGeometry(const QString &text, QRect &geometry);
@@ -32,7 +33,6 @@ signals:
     void quitRequested();
 
 private:
-    QString showSyntheticScreen(const QString &argument);
     void runQueued();
     QString run(const QString &line); // empty for "ok", else the reason for "error"
 
@@ -44,6 +44,7 @@ private:
     QString raiseWindow();
 
     GameWindow *m_window;
+    GameFlow *m_flow;
     QStringList m_queue;
     bool m_running = false;
 };

@@ -1,6 +1,7 @@
 // corvanta-fake-game: a window that looks to the desktop like the game. See README.md.
 #include "CommandRunner.h"
 #include "ConsoleChannel.h"
+#include "GameFlow.h"
 #include "GameWindow.h"
 
 #include <QApplication>
@@ -84,13 +85,17 @@ int main(int argc, char *argv[])
     }
     window.showOnScreenNow();
 
-    CommandRunner runner(&window);
+    GameFlow flow(&window);
+    CommandRunner runner(&window, &flow);
     ConsoleChannel channel;
     QObject::connect(&channel, &ConsoleChannel::lineReceived, &runner, &CommandRunner::submit);
     QObject::connect(&channel, &ConsoleChannel::closed, &app, &QApplication::quit);
     QObject::connect(&runner, &CommandRunner::quitRequested, &app, &QApplication::quit);
-    QObject::connect(&window, &GameWindow::clicked, &app, [](int x, int y, int button) {
+    QObject::connect(&window, &GameWindow::clicked, &app, [&flow](int x, int y, int button) {
         ConsoleChannel::writeLine(QStringLiteral("click %1 %2 %3").arg(x).arg(y).arg(button));
+        const QString effect = flow.click(QPoint(x, y), button);
+        if (!effect.isEmpty())
+            ConsoleChannel::writeLine(effect);
     });
 
     // The X window id, for tools such as xdotool and for tests comparing lookups.

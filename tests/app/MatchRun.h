@@ -1,0 +1,69 @@
+#pragma once
+
+#include "FakeGame.h"
+#include "LauncherProcess.h"
+#include "MatchDriver.h"
+
+#include <QImage>
+#include <QRect>
+#include <QString>
+
+class PlatformSimulator;
+
+// One match played end to end: the real launcher binary signed in to the platform simulator, the
+// fake game and the match driver between them, and what a test looks at (the launcher's log, the
+// screen).
+class MatchRun
+{
+public:
+    explicit MatchRun(PlatformSimulator *simulator);
+    ~MatchRun();
+
+    // Starts the launcher with the session a sign-in of this account leaves behind, and waits
+    // until its socket is up.
+    bool startSignedIn(const QString &email, const QString &password);
+    // Starts the launcher without a session and signs in through the login window, as a user.
+    bool startAndSignIn(const QString &email, const QString &password);
+
+    LauncherProcess &launcher() { return m_launcher; }
+    const LauncherProcess &launcher() const { return m_launcher; }
+    FakeGame &game() { return m_game; }
+    MatchDriver &driver() { return m_driver; }
+    QString token() const { return m_token; }
+
+    // The match announced over the socket, the game opened, the invitation accepted where the
+    // hand points: the launcher is in JOINING_SLOT.
+    bool playToLobby(const MatchDriver::Setup &setup);
+
+    // Which secret of the session, the token or this password, the launcher's log holds, or
+    // empty.
+    QString secretInLog(const QString &password) const;
+
+    // Waits for the log line "State transition: <from> -> <to>".
+    bool waitForTransition(int from, int to, int timeoutMs = 15000);
+    // The last "Pointer set to" or "Bounding box set" position the launcher logged, or empty.
+    QRect lastBox() const;
+    QPoint lastPointer() const;
+
+    // The whole screen as it is now.
+    static QImage grabScreen();
+    // The share (0 to 1) of `area`'s pixels on the screen that differ from what the game itself
+    // draws there: what the overlay has drawn over it.
+    static double drawnShare(const QImage &screen, const QImage &game, const QRect &area);
+    // What the game shows on its own, drawn the same way it draws it.
+    QImage invitationFrame() const;
+    QImage lobbyFrame(const QString &taken) const;
+
+    // Clicks at a point on the screen, through whatever overlay lies over it.
+    static bool clickAt(const QPoint &point);
+
+private:
+    bool waitForSocket(const QString &email);
+    QString sessionPath() const;
+
+    PlatformSimulator *m_simulator;
+    LauncherProcess m_launcher;
+    FakeGame m_game;
+    MatchDriver m_driver;
+    QString m_token;
+};

@@ -1,0 +1,201 @@
+#include "MatchDriver.h"
+
+#include "FakeGame.h"
+#include "PlatformSimulator.h"
+#include "SyntheticScreen.h"
+
+#include <QDebug>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QScreen>
+#include <QThread>
+
+namespace {
+
+constexpr int seatCount = SyntheticScreen::SlotCount;
+
+QRect toQRect(const cv::Rect &rect)
+{
+    return QRect(rect.x, rect.y, rect.width, rect.height);
+}
+
+bool answeredOk(const QJsonDocument &answer, const char *what)
+{
+    if (answer.object().value(QLatin1String("ok")).toBool())
+        return true;
+    qWarning().noquote() << "the platform simulator refused" << what << ":"
+                         << answer.toJson(QJsonDocument::Compact);
+    return false;
+}
+
+QStringList stringsOf(const QJsonValue &value)
+{
+    QStringList strings;
+    for (const QJsonValue &element : value.toArray())
+        strings << element.toString();
+    return strings;
+}
+
+} // namespace
+
+MatchDriver::MatchDriver(PlatformSimulator *simulator, FakeGame *game)
+    : m_simulator(simulator)
+    , m_game(game)
+    , m_seats(seatCount)
+{
+}
+
+QString MatchDriver::teamOf(int index)
+{
+    return index < seatCount / 2 ? QStringLiteral("Radiant") : QStringLiteral("Dire");
+}
+
+bool MatchDriver::announce(const Setup &setup)
+{
+    m_setup = setup;
+    m_playerSlot = -1;
+    m_seats = QStringList(seatCount);
+    const QJsonObject request{{QStringLiteral("email"), setup.email},
+                              {QStringLiteral("side"), setup.side},
+                              {QStringLiteral("captain"), setup.captain},
+                              {QStringLiteral("startsInSeconds"), setup.startsInSeconds},
+                              {QStringLiteral("announce"), setup.announce}};
+    const QJsonDocument answer =
+        m_simulator->control("POST", QStringLiteral("/__control/match"), QJsonDocument(request));
+    if (!answeredOk(answer, "the match"))
+        return false;
+    m_match = answer.object().value(QLatin1String("match")).toObject();
+    m_userId = answer.object().value(QLatin1String("userId")).toString();
+    return true;
+}
+
+bool MatchDriver::openGame(const QStringList &extraArguments)
+{
+    if (!m_game->start(QStringList{QStringLiteral("--fullscreen")} + extraArguments))
+        return false;
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    m_screenSize = screen ? screen->geometry().size() : QSize();
+    return m_game->command(QStringLiteral("screen background")) == QLatin1String("ok");
+}
+
+bool MatchDriver::invite()
+{
+    return m_game->command(QStringLiteral("screen invitation")) == QLatin1String("ok");
+}
+
+bool MatchDriver::waitForAccept(int timeoutMs)
+{
+    return m_game->waitForReport(QStringLiteral("accepted"), timeoutMs) == QLatin1String("accepted");
+}
+
+int MatchDriver::waitForSlot(int timeoutMs)
+{
+    const QString report = m_game->waitForReport(QStringLiteral("slot "), timeoutMs);
+    bool valid = false;
+    const int index = report.mid(5).toInt(&valid);
+    if (!valid || index < 0 || index >= seatCount)
+        return -1;
+    if (m_playerSlot >= 0)
+        m_seats[m_playerSlot].clear();
+    m_seats[index] = m_userId;
+    m_playerSlot = index;
+    return sendOccupiedSlots() ? index : -1;
+}
+
+// The captain sits in his side's first slot; the others fill the rest in the order the platform
+// lists them.
+QString MatchDriver::nextUserFor(int index) const
+{
+    const bool ownSide = teamOf(index) == m_setup.side;
+    const QJsonObject participant =
+        m_match.value(ownSide ? QLatin1String("participant1") : QLatin1String("participant2"))
+            .toObject();
+    const QStringList captains = stringsOf(participant.value(QLatin1String("captainUserIds")));
+    QStringList users = stringsOf(participant.value(QLatin1String("userIds")));
+    if (index % (seatCount / 2) != 0) {
+        for (const QString &captain : captains)
+            users.removeAll(captain);
+    }
+    for (const QString &user : users) {
+        if (!m_seats.contains(user))
+            return user;
+    }
+    return QStringLiteral("u-guest-%1").arg(index);
+}
+
+bool MatchDriver::fillLobby(int intervalMs, int occupied)
+{
+    for (int index = 0; index < seatCount; ++index) {
+        if (!m_seats[index].isEmpty())
+            continue;
+        if (seatCount - int(m_seats.count(QString())) >= occupied)
+            break;
+        m_seats[index] = nextUserFor(index);
+        QString digits(seatCount, QLatin1Char('0'));
+        digits[index] = QLatin1Char('1');
+        if (m_game->command(QStringLiteral("occupy ") + digits) != QLatin1String("ok")
+            || !sendOccupiedSlots())
+            return false;
+        QThread::msleep(static_cast<unsigned long>(intervalMs));
+    }
+    return true;
+}
+
+bool MatchDriver::sendOccupiedSlots()
+{
+    QJsonArray slotList;
+    for (int index = 0; index < seatCount; ++index) {
+        if (m_seats[index].isEmpty())
+            continue;
+        slotList.append(QJsonObject{{QStringLiteral("userId"), m_seats[index]},
+                                    {QStringLiteral("team"), teamOf(index)},
+                                    {QStringLiteral("slotNumber"), index % (seatCount / 2) + 1}});
+    }
+    return answeredOk(m_simulator->control("PUT", QStringLiteral("/__control/match/occupied-slots"),
+                                           QJsonDocument(slotList)),
+                      "the occupied slots");
+}
+
+bool MatchDriver::startMatch()
+{
+    return m_game->command(QStringLiteral("start")) == QLatin1String("ok")
+        && answeredOk(m_simulator->control("POST", QStringLiteral("/__control/match/start")),
+                      "the start");
+}
+
+bool MatchDriver::completeMatch()
+{
+    return answeredOk(m_simulator->control("POST", QStringLiteral("/__control/match/complete")),
+                      "the end of the match");
+}
+
+void MatchDriver::closeGame()
+{
+    m_game->quit();
+}
+
+QList<int> MatchDriver::slotsToTake() const
+{
+    const int first = m_setup.side.compare(QLatin1String("radiant"), Qt::CaseInsensitive) == 0
+        ? 0
+        : seatCount / 2;
+    if (m_setup.captain)
+        return {first};
+    return {first + 1, first + 2, first + 3, first + 4};
+}
+
+QRect MatchDriver::slotRect(int index) const
+{
+    if (m_screenSize.isEmpty() || index < 0 || index >= seatCount)
+        return QRect();
+    const SyntheticScreen screen(cv::Size(m_screenSize.width(), m_screenSize.height()));
+    return toQRect(screen.slotRects()[size_t(index)]);
+}
+
+QRect MatchDriver::acceptRect() const
+{
+    if (m_screenSize.isEmpty())
+        return QRect();
+    const SyntheticScreen screen(cv::Size(m_screenSize.width(), m_screenSize.height()));
+    return toQRect(screen.acceptRect());
+}
