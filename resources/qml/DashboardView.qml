@@ -157,7 +157,13 @@ Rectangle {
                     onClicked: {
                         errorCover.visible = false
                         loadingCover.visible = true
-                        webView.reload()
+                        // A load that failed before anything arrived can leave the view with no
+                        // address, and reloading that does nothing: the dashboard's address is
+                        // bound again instead, which loads it.
+                        if (webView.url.toString() === "")
+                            webView.url = Qt.binding(function() { return dashboardWindow.dashboardUrl })
+                        else
+                            webView.reload()
                     }
                 }
             }
