@@ -55,6 +55,9 @@ OverlayController::OverlayController(ApiClient *api, WebSocketClient *socket, Se
     m_liveMatchWindow = std::make_unique<LiveMatchWindow>();
 
     m_processTimer = new QTimer(this);
+    // A coarse timer may fire a little early, and the 500 ms detection throttle then skips that
+    // tick: detections would come every second instead of twice a second.
+    m_processTimer->setTimerType(Qt::PreciseTimer);
     m_stateTimeoutTimer = new QTimer(this);
     m_stateTimeoutTimer->setObjectName(QStringLiteral("stateTimeoutTimer"));
     m_stateTimeoutTimer->setSingleShot(true);

@@ -156,6 +156,8 @@ private:
     void processAcceptingInvitation();
     void processJoiningSlot();
     void processWaitingForPlayers();
+    void pointAtAcceptButton();
+    void guideToSlot(bool mayAdvance);
     void highlightSlotsToTake();
     void declineInvitation();
 

@@ -112,9 +112,7 @@ void OverlayController::processAcceptingInvitation()
 {
     if (lostGameWindow())
         return;
-    const cv::Point accept = m_results.acceptButtonPos;
-    if (accept.x >= 0 && accept.y >= 0)
-        m_overlayWindow->guidanceRenderer()->setPointer(QPointF(accept.x, accept.y));
+    pointAtAcceptButton();
     const cv::Mat frame = dueFrame();
     startInvitationDetection(frame);
     startLobbyDetection(frame);
@@ -133,7 +131,22 @@ void OverlayController::processJoiningSlot()
     if (frame.empty())
         return;
     startLobbyDetection(frame);
-    if (!m_lobbyDetector->slotRegionsCalculated())
+    guideToSlot(true);
+}
+
+void OverlayController::pointAtAcceptButton()
+{
+    const cv::Point accept = m_results.acceptButtonPos;
+    if (accept.x >= 0 && accept.y >= 0)
+        m_overlayWindow->guidanceRenderer()->setPointer(QPointF(accept.x, accept.y));
+}
+
+// Frames the slots to take from the latest lobby result, or, once the player sits in a correct
+// one and `mayAdvance` (the tick, which alone moves the state here), goes on to waiting for the
+// other players.
+void OverlayController::guideToSlot(bool mayAdvance)
+{
+    if (!m_matchData || !m_matchData->isValid() || !m_lobbyDetector->slotRegionsCalculated())
         return;
     if (!m_results.lobbyVisible) {
         m_overlayWindow->guidanceRenderer()->clearBoundingBox();
@@ -145,8 +158,10 @@ void OverlayController::processJoiningSlot()
     const bool correct = isSameSide(match.userSide, match.playerSide)
         && (match.isCaptain ? match.slotNumber == 0 : match.slotNumber > 0);
     if (correct) {
-        logInfo(QStringLiteral("Player is in the CORRECT slot!"));
-        setState(WAITING_FOR_PLAYERS);
+        if (mayAdvance) {
+            logInfo(QStringLiteral("Player is in the CORRECT slot!"));
+            setState(WAITING_FOR_PLAYERS);
+        }
         return;
     }
     highlightSlotsToTake();
@@ -190,6 +205,8 @@ void OverlayController::onInvitationDetectionComplete()
         logInfo(QStringLiteral("Invitation popup detected!"));
         emit statusUpdate(QStringLiteral("INVITATION_DETECTED"));
         setState(ACCEPTING_INVITATION);
+        // The hand goes up with the answer, not a tick later.
+        pointAtAcceptButton();
     } else if (m_state == ACCEPTING_INVITATION && !outcome.found && !m_userInLobby
                && !m_results.lobbyVisible) {
         // The popup also goes when the player accepts it: with the lobby look at the same frame
@@ -227,6 +244,10 @@ void OverlayController::onLobbyDetectionComplete()
         m_overlayWindow->guidanceRenderer()->hidePointer();
         emit statusUpdate(QStringLiteral("LOBBY_ENTERED"));
         setState(JOINING_SLOT);
+        guideToSlot(false); // the frame goes up with the answer, not a tick later
+        return;
+    case JOINING_SLOT:
+        guideToSlot(false);
         return;
     case WAITING_FOR_PLAYERS:
         if (!outcome.inLobby)

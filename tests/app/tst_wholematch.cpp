@@ -57,8 +57,12 @@ private:
         if (look) {
             QTest::qWait(600); // the hand fades in
             const QRect hand(accept.x() - 25, accept.y() - 10, 64, 64);
-            QVERIFY2(MatchRun::drawnShare(MatchRun::grabScreen(), run.invitationFrame(), hand) > 0.2,
+            const QImage screen = MatchRun::grabScreen();
+            QVERIFY2(MatchRun::drawnShare(screen, run.invitationFrame(), hand) > 0.2,
                      "no hand at the accept button");
+            // Beside it, over DECLINE, the game shows through.
+            QVERIFY2(MatchRun::drawnShare(screen, run.invitationFrame(), hand.translated(280, 0)) < 0.02,
+                     "the overlay hides the game beside the hand");
         }
         QVERIFY(MatchRun::clickAt(run.lastPointer()));
         QVERIFY(driver.waitForAccept(5000));

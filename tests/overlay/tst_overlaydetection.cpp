@@ -66,6 +66,22 @@ private slots:
         QCOMPARE(h.desktop().grabs, 1);
     }
 
+    // The hand and the frame go up with the detection's answer, not a tick later.
+    void guidanceComesWithTheAnswer()
+    {
+        ControllerHarness h;
+        h.driveTo(WAITING_FOR_INVITATION);
+        GuidanceRenderer *guidance = h.controller().overlayWindow()->guidanceRenderer();
+        h.detect(h.screens().renderInvitation());
+        QCOMPARE(h.controller().state(), ACCEPTING_INVITATION);
+        QVERIFY(guidance->showPointer());
+
+        h.detect(h.lobby(0));
+        QCOMPARE(h.controller().state(), JOINING_SLOT);
+        QVERIFY(!guidance->showPointer());
+        QVERIFY(guidance->showBoundingBox());
+    }
+
     void boxFramesTheSlotsToTake_data()
     {
         QTest::addColumn<bool>("captain");
