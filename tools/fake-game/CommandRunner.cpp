@@ -11,6 +11,8 @@
 #include <QScreen>
 #include <QWindow>
 
+#include <utility>
+
 namespace {
 
 // The window manager answers within milliseconds on the virtual desktop; this is the limit.
@@ -180,6 +182,7 @@ QString CommandRunner::makeFullScreen()
 
 QString CommandRunner::minimize()
 {
+    m_restoreFullScreen = m_window->windowState() & Qt::WindowFullScreen;
     m_window->showMinimized();
     if (!waitUntil([&] { return (m_window->windowState() & Qt::WindowMinimized) && !exposed(m_window); },
                    stateTimeoutMs))
@@ -197,11 +200,21 @@ QString CommandRunner::hideWindow()
 
 QString CommandRunner::showWindow()
 {
-    m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
+    // A game that was full-screen comes back full-screen; the window manager would restore the
+    // window it remembers instead.
+    const bool fullScreen = std::exchange(m_restoreFullScreen, false);
+    m_window->setWindowState(fullScreen ? Qt::WindowFullScreen
+                                        : m_window->windowState() & ~Qt::WindowMinimized);
     m_window->show();
     if (!waitUntil([&] { return exposed(m_window) && !(m_window->windowState() & Qt::WindowMinimized); },
                    stateTimeoutMs))
         return QStringLiteral("timeout: the window manager did not show the window");
+    if (fullScreen) {
+        // The toolkit reports the window placed before the window manager has moved it.
+        const QPoint corner = m_window->screen()->geometry().topLeft();
+        if (!waitUntil([&] { return m_window->serverPosition() == corner; }, stateTimeoutMs))
+            return QStringLiteral("timeout: the window manager did not make the window full-screen");
+    }
     m_window->showOnScreenNow();
     return QString();
 }

@@ -47,4 +47,5 @@ private:
     GameFlow *m_flow;
     QStringList m_queue;
     bool m_running = false;
+    bool m_restoreFullScreen = false;
 };

@@ -38,6 +38,19 @@ void GameWindow::showOnScreenNow()
     }
 }
 
+QPoint GameWindow::serverPosition() const
+{
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    Display *display = x11 ? x11->display() : nullptr;
+    if (!display)
+        return QPoint(-1, -1);
+    int x = 0;
+    int y = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, Window(winId()), DefaultRootWindow(display), 0, 0, &x, &y, &child);
+    return QPoint(x, y);
+}
+
 void GameWindow::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);

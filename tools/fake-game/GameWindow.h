@@ -21,6 +21,9 @@ public:
     // Paints now and returns once the X server has the new pixels, so that a screen grab made
     // after this call sees them.
     void showOnScreenNow();
+    // Where the X server has the client area's top-left now; the toolkit's own geometry can run
+    // ahead of the window manager.
+    QPoint serverPosition() const;
 
 signals:
     // Window coordinates; buttons numbered as X numbers them (1 left, 2 middle, 3 right).
