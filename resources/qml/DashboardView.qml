@@ -30,7 +30,7 @@ Rectangle {
             console.debug(address.replace(/([?&]token=)[^&#]*/g, "$1..."))
             if (address === "")
                 return
-            if (address.indexOf("app://logout") !== -1) {
+            if (dashboardWindow.isLogoutUrl(address)) {
                 dashboardWindow.logout()
             } else if (!dashboardWindow.isAllowedUrl(address)) {
                 dashboardWindow.openExternal(address)

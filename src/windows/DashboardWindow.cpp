@@ -54,12 +54,42 @@ void DashboardWindow::updateDashboardUrl()
                 .arg(Config::apiBaseUrl() + QStringLiteral("/launcher-auth?token=...")));
 }
 
+namespace {
+
+bool isLocalHost(const QString &host)
+{
+    return host == QLatin1String("localhost") || host == QLatin1String("127.0.0.1");
+}
+
+// The simulator and development servers speak plain http on this machine; the platform does not.
+bool platformIsLocal()
+{
+    const QUrl base(Config::apiBaseUrl());
+    return base.scheme() == QLatin1String("http") || isLocalHost(base.host());
+}
+
+} // namespace
+
 bool DashboardWindow::isAllowedUrl(const QString &url) const
 {
-    const QString host = QUrl(url, QUrl::TolerantMode).host(QUrl::FullyDecoded);
+    const QUrl address(url, QUrl::TolerantMode);
+    const QString scheme = address.scheme();
+    const QString host = address.host(QUrl::FullyDecoded);
     const QString domain = Config::platformDomain();
-    return host == domain || host.endsWith(QLatin1Char('.') + domain)
-        || host == QLatin1String("localhost") || host == QLatin1String("127.0.0.1");
+    const bool platformHost = host == domain || host.endsWith(QLatin1Char('.') + domain);
+    if (scheme == QLatin1String("https") && platformHost)
+        return true;
+    const bool web = scheme == QLatin1String("https") || scheme == QLatin1String("http");
+    return web && platformIsLocal() && (platformHost || isLocalHost(host));
+}
+
+bool DashboardWindow::isLogoutUrl(const QString &url) const
+{
+    const QUrl address(url, QUrl::TolerantMode);
+    return address.scheme() == QLatin1String("app") && address.host() == QLatin1String("logout")
+        && (address.path().isEmpty() || address.path() == QLatin1String("/"))
+        && !address.hasQuery() && !address.hasFragment() && address.userInfo().isEmpty()
+        && address.port() == -1;
 }
 
 void DashboardWindow::logout()
@@ -69,7 +99,15 @@ void DashboardWindow::logout()
 
 void DashboardWindow::openExternal(const QString &url)
 {
-    QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode));
+    // Only web pages go to the browser: other schemes would hand the page a way to run programs
+    // or open files on this machine. The address's query may carry secrets, so it is not logged.
+    const QUrl address(url, QUrl::TolerantMode);
+    if (address.scheme() != QLatin1String("http") && address.scheme() != QLatin1String("https")) {
+        logWarn(QStringLiteral("Refused to open an address with the scheme \"%1\"")
+                    .arg(address.scheme().left(32)));
+        return;
+    }
+    QDesktopServices::openUrl(address);
 }
 
 void DashboardWindow::handleWebMessage(const QString &channel, const QVariantList &args)

@@ -25,7 +25,11 @@ public:
     Q_INVOKABLE void handleWebMessage(const QString &channel, const QVariantList &args);
     Q_INVOKABLE void logout();
     Q_INVOKABLE void openExternal(const QString &url);
+    // Pages that stay in the view: https on the platform's domain or its subdomains; plain http
+    // and the local hosts too while the platform itself is reached over http or on this machine.
     Q_INVOKABLE bool isAllowedUrl(const QString &url) const;
+    // The dashboard's sign-out address, "app://logout", and nothing that merely contains it.
+    Q_INVOKABLE bool isLogoutUrl(const QString &url) const;
 
     // The page's side of the web-message carrier (WebMessageOutbox): the page view runs the
     // script in the page and passes its result back.

@@ -136,33 +136,77 @@ private slots:
         QCOMPARE(changes.count(), 3); // every rebuild notifies, also when nothing changed
     }
 
-    void allowedHosts_data()
+    // Where an address the page navigates to ends: in the view, signing out, in the browser, or
+    // refused. `local`: the platform is reached over http on this machine, as the simulator is.
+    void navigation_data()
     {
         QTest::addColumn<QString>("url");
-        QTest::addColumn<bool>("allowed");
-        QTest::addRow("the domain") << "https://corvanta.gg/x" << true;
-        QTest::addRow("subdomain") << "https://play.corvanta.gg" << true;
-        QTest::addRow("deep subdomain") << "http://a.b.corvanta.gg:8080/p?q=1" << true;
-        QTest::addRow("upper case is lowered") << "https://PLAY.Corvanta.GG/" << true;
-        QTest::addRow("localhost any port") << "http://localhost:4555/tournaments" << true;
-        QTest::addRow("loopback address") << "http://127.0.0.1:9/" << true;
-        QTest::addRow("suffix without dot") << "https://evilcorvanta.gg/" << false;
-        QTest::addRow("domain as a prefix") << "https://corvanta.gg.evil.com/" << false;
-        QTest::addRow("domain in user info") << "https://corvanta.gg@evil.com/" << false;
-        QTest::addRow("domain in path") << "https://evil.com/corvanta.gg" << false;
-        QTest::addRow("other loopback") << "http://127.0.0.2/" << false;
-        QTest::addRow("ipv6 loopback") << "http://[::1]:4555/" << false;
-        QTest::addRow("no host") << "file:///etc/passwd" << false;
-        QTest::addRow("empty") << "" << false;
-        QTest::addRow("foreign") << "https://example.org/corvanta" << false;
+        QTest::addColumn<bool>("local");
+        QTest::addColumn<QString>("where");
+        QTest::addRow("the domain") << "https://corvanta.gg/x" << false << "view";
+        QTest::addRow("subdomain") << "https://play.corvanta.gg" << false << "view";
+        QTest::addRow("upper case is lowered") << "HTTPS://PLAY.Corvanta.GG/" << false << "view";
+        QTest::addRow("plain http on the platform") << "http://a.b.corvanta.gg:8080/p" << false << "browser";
+        QTest::addRow("plain http, local platform") << "http://a.b.corvanta.gg:8080/p" << true << "view";
+        QTest::addRow("localhost") << "http://localhost:4555/tournaments" << false << "browser";
+        QTest::addRow("localhost, local platform") << "http://localhost:4555/tournaments" << true << "view";
+        QTest::addRow("loopback, local platform") << "http://127.0.0.1:9/" << true << "view";
+        QTest::addRow("other loopback") << "http://127.0.0.2/" << true << "browser";
+        QTest::addRow("ipv6 loopback") << "http://[::1]:4555/" << true << "browser";
+        QTest::addRow("suffix without dot") << "https://evilcorvanta.gg/" << false << "browser";
+        QTest::addRow("domain as a prefix") << "https://corvanta.gg.evil.com/" << false << "browser";
+        QTest::addRow("domain in user info") << "https://corvanta.gg@evil.com/" << false << "browser";
+        QTest::addRow("domain in path") << "https://evil.com/corvanta.gg" << false << "browser";
+        QTest::addRow("trailing dot") << "https://corvanta.gg./" << false << "browser";
+        QTest::addRow("punycode look-alike") << "https://xn--crvanta-5ya.gg/" << false << "browser";
+        QTest::addRow("sign-out") << "app://logout" << false << "logout";
+        QTest::addRow("sign-out, upper case") << "APP://LOGOUT" << false << "logout";
+        QTest::addRow("sign-out in a query") << "https://evil.com/?next=app://logout" << false << "browser";
+        QTest::addRow("sign-out in a fragment") << "https://evil.com/#app://logout" << false << "browser";
+        QTest::addRow("sign-out with a query") << "app://logout?x=1" << false << "refused";
+        QTest::addRow("file on the domain") << "file://corvanta.gg/etc/passwd" << true << "refused";
+        QTest::addRow("javascript") << "javascript://corvanta.gg/%0Aalert(1)" << true << "refused";
+        QTest::addRow("ftp") << "ftp://corvanta.gg/" << false << "refused";
+        QTest::addRow("websocket") << "ws://corvanta.gg/" << true << "refused";
+        QTest::addRow("data") << "data:text/html,<b>x</b>" << false << "refused";
+        QTest::addRow("view-source") << "view-source:https://corvanta.gg/" << false << "refused";
+        QTest::addRow("steam") << "steam://run/570" << false << "refused";
+        QTest::addRow("empty") << "" << false << "refused";
     }
 
-    void allowedHosts()
+    void navigation()
     {
         QFETCH(QString, url);
-        QFETCH(bool, allowed);
-        openWindow(offlineBase);
-        QCOMPARE(m_window->isAllowedUrl(url), allowed);
+        QFETCH(bool, local);
+        QFETCH(QString, where);
+        openWindow(local ? offlineBase : QStringLiteral("https://corvanta.gg"));
+        UrlCatcher catcher;
+        QString ended = QStringLiteral("view");
+        if (m_window->isLogoutUrl(url)) {
+            ended = QStringLiteral("logout");
+        } else if (!m_window->isAllowedUrl(url)) {
+            m_window->openExternal(url);
+            ended = catcher.opened.isEmpty() ? QStringLiteral("refused") : QStringLiteral("browser");
+        }
+        QCOMPARE(ended, where);
+    }
+
+    // A foreign page that names the sign-out address goes to the browser and signs nobody out; an
+    // address of another scheme is refused, and the dashboard stays either way.
+    void hostileNavigationLeavesTheDashboard()
+    {
+        UrlCatcher catcher;
+        openDashboardPage();
+        QSignalSpy logout(m_window.get(), &DashboardWindow::logoutRequested);
+        LogCapture log;
+        runJavaScript(QStringLiteral("location.href = 'https://example.org/?next=app://logout'"));
+        QTRY_COMPARE(catcher.opened, QList<QUrl>({QUrl("https://example.org/?next=app://logout")}));
+        runJavaScript(QStringLiteral("location.href = 'steam://run/570'"));
+        QTRY_VERIFY(log.texts().contains(QStringLiteral("Refused to open an address with the scheme \"steam\"")));
+        QTest::qWait(500);
+        QCOMPARE(logout.count(), 0);
+        QCOMPARE(catcher.opened.size(), 1);
+        QCOMPARE(webView()->property("title").toString(), QStringLiteral("Corvanta Dashboard"));
     }
 
     void webMessages_data()
