@@ -139,30 +139,35 @@ bool MatchRun::waitForTransition(int from, int to, int timeoutMs)
                                   timeoutMs);
 }
 
+// The numbers of the last log line that matches `pattern`, or none.
+QList<int> MatchRun::lastNumbers(const QRegularExpression &pattern) const
+{
+    const QStringList texts = m_launcher.texts();
+    for (auto text = texts.crbegin(); text != texts.crend(); ++text) {
+        const QRegularExpressionMatch match = pattern.match(*text);
+        if (!match.hasMatch())
+            continue;
+        QList<int> numbers;
+        for (int i = 1; i <= pattern.captureCount(); ++i)
+            numbers << match.captured(i).toInt();
+        return numbers;
+    }
+    return {};
+}
+
 QRect MatchRun::lastBox() const
 {
     static const QRegularExpression pattern(
         QStringLiteral("^Bounding box set: x=(\\d+), y=(\\d+), w=(\\d+), h=(\\d+)$"));
-    const QStringList texts = m_launcher.texts();
-    for (auto text = texts.crbegin(); text != texts.crend(); ++text) {
-        const QRegularExpressionMatch match = pattern.match(*text);
-        if (match.hasMatch())
-            return QRect(match.captured(1).toInt(), match.captured(2).toInt(),
-                         match.captured(3).toInt(), match.captured(4).toInt());
-    }
-    return QRect();
+    const QList<int> n = lastNumbers(pattern);
+    return n.isEmpty() ? QRect() : QRect(n[0], n[1], n[2], n[3]);
 }
 
 QPoint MatchRun::lastPointer() const
 {
     static const QRegularExpression pattern(QStringLiteral("^Pointer set to: \\((\\d+), (\\d+)\\)$"));
-    const QStringList texts = m_launcher.texts();
-    for (auto text = texts.crbegin(); text != texts.crend(); ++text) {
-        const QRegularExpressionMatch match = pattern.match(*text);
-        if (match.hasMatch())
-            return QPoint(match.captured(1).toInt(), match.captured(2).toInt());
-    }
-    return QPoint(-1, -1);
+    const QList<int> n = lastNumbers(pattern);
+    return n.isEmpty() ? QPoint(-1, -1) : QPoint(n[0], n[1]);
 }
 
 QImage MatchRun::grabScreen()

@@ -9,6 +9,7 @@
 #include <QString>
 
 class PlatformSimulator;
+class QRegularExpression;
 
 // One match played end to end: the real launcher binary signed in to the platform simulator, the
 // fake game and the match driver between them, and what a test looks at (the launcher's log, the
@@ -59,6 +60,7 @@ public:
 
 private:
     bool waitForSocket(const QString &email);
+    QList<int> lastNumbers(const QRegularExpression &pattern) const;
     QString sessionPath() const;
 
     PlatformSimulator *m_simulator;

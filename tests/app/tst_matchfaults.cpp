@@ -79,11 +79,11 @@ private slots:
         const int mark = int(run.launcher().texts().size());
         QCOMPARE(run.game().command(QStringLiteral("minimize")), QStringLiteral("ok"));
         QVERIFY(run.launcher().waitForText(QStringLiteral("Overlay hidden"), 5000));
-        QTest::qWait(2000);
+        QTest::qWait(1000); // two ticks: hidden once, not on every tick
         QCOMPARE(run.game().command(QStringLiteral("show-window")), QStringLiteral("ok"));
         QCOMPARE(run.game().command(QStringLiteral("raise")), QStringLiteral("ok"));
         QTRY_COMPARE(countSince(run, mark, QStringLiteral("Overlay shown")), 1);
-        QTest::qWait(2000);
+        QTest::qWait(1000);
         QCOMPARE(countSince(run, mark, QStringLiteral("Overlay hidden")), 1);
         QCOMPARE(countSince(run, mark, QStringLiteral("Overlay shown")), 1);
         QVERIFY(run.launcher().texts().mid(mark).filter(QStringLiteral("State transition")).isEmpty());
