@@ -14,13 +14,35 @@ Rectangle {
     Keys.onReturnPressed: signIn()
     Keys.onEnterPressed: signIn()
 
+    // Where the form may go: above the version line. The form is centred in it while it fits;
+    // when an error takes room, the gaps shrink first, then the error box, so the fields and the
+    // sign-in button stay in the window whatever the server said.
+    Item {
+        id: formArea
+        anchors.top: parent.top
+        anchors.bottom: versionText.top
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.topMargin: 16
+        anchors.bottomMargin: 8
+    }
+
     Column {
         id: form
-        anchors.centerIn: parent
+        anchors.horizontalCenter: parent.horizontalCenter
+        y: formArea.y + Math.max(0, (formArea.height - height) / 2)
         width: Math.min(root.width - 60, 340)
-        spacing: 24
+
+        // Everything but the error box and the gaps; none of it depends on either.
+        readonly property real fixedHeight: header.height + emailBlock.height + passwordBlock.height
+                                            + forgotPasswordLink.height + signInButton.height
+                                            + signUpRow.height
+        readonly property int gaps: errorBox.visible ? 6 : 5
+        readonly property real errorNaturalHeight: errorBox.visible ? errorText.implicitHeight + 16 : 0
+        spacing: Math.max(12, Math.min(24, (formArea.height - fixedHeight - errorNaturalHeight) / gaps))
 
         Column {
+            id: header
             width: parent.width
             spacing: 8
 
@@ -42,29 +64,62 @@ Rectangle {
         }
 
         Rectangle {
+            id: errorBox
             objectName: "errorBox"
             width: parent.width
-            height: errorText.height + 16
+            readonly property real lineHeight: errorText.implicitHeight / Math.max(1, errorText.lineCount)
+            // Whole lines, two at least, so that a cramped window still shows that something went
+            // wrong; what does not fit scrolls.
+            height: Math.min(form.errorNaturalHeight,
+                             16 + lineHeight * Math.max(2, Math.floor(
+                                 (formArea.height - form.fixedHeight - form.gaps * form.spacing - 16)
+                                 / lineHeight)))
             visible: loginWindow.errorMessage !== ""
             color: "#2d1f1f"
             border.width: 1
             border.color: "#dc2626"
             radius: 6
 
-            Text {
-                id: errorText
-                objectName: "errorText"
-                anchors.centerIn: parent
-                width: parent.width - 20
-                text: loginWindow.errorMessage
-                color: "#ef4444"
-                font.pixelSize: 13
-                wrapMode: Text.WordWrap
-                horizontalAlignment: Text.AlignHCenter
+            Flickable {
+                id: errorScroller
+                anchors.fill: parent
+                anchors.leftMargin: 10
+                anchors.rightMargin: 10
+                anchors.topMargin: 8
+                anchors.bottomMargin: 8
+                contentWidth: width
+                contentHeight: errorText.height
+                interactive: contentHeight > height
+                boundsBehavior: Flickable.StopAtBounds
+                clip: true
+                // In the box's right margin, so that it never covers the text.
+                ScrollBar.vertical: ScrollBar {
+                    parent: errorBox
+                    x: errorBox.width - width - 2
+                    y: errorScroller.y
+                    height: errorScroller.height
+                    width: 6
+                    padding: 0
+                    policy: errorScroller.interactive ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+                }
+
+                Text {
+                    id: errorText
+                    objectName: "errorText"
+                    width: errorScroller.width
+                    text: loginWindow.errorMessage
+                    color: "#ef4444"
+                    font.pixelSize: 13
+                    // Wrap breaks inside a word only where a word is wider than the box, as a long
+                    // address or token in a server's message would be.
+                    wrapMode: Text.Wrap
+                    horizontalAlignment: Text.AlignHCenter
+                }
             }
         }
 
         Column {
+            id: emailBlock
             width: parent.width
             spacing: 8
 
@@ -99,6 +154,7 @@ Rectangle {
         }
 
         Column {
+            id: passwordBlock
             width: parent.width
             spacing: 8
 
@@ -135,6 +191,7 @@ Rectangle {
         }
 
         Text {
+            id: forgotPasswordLink
             objectName: "forgotPasswordLink"
             anchors.right: parent.right
             text: "Forgot password?"
@@ -211,6 +268,8 @@ Rectangle {
         }
 
         Row {
+            id: signUpRow
+            objectName: "signUpRow"
             anchors.horizontalCenter: parent.horizontalCenter
             spacing: 4
 
@@ -236,6 +295,8 @@ Rectangle {
     }
 
     Text {
+        id: versionText
+        objectName: "versionText"
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 16

@@ -7,12 +7,14 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 class QNetworkAccessManager;
 class QNetworkReply;
 
 // The launcher's only HTTP client: JSON requests to the platform's REST API under /api/launcher/,
-// with the bearer token. Every request ends in exactly one of its two callbacks.
+// with the bearer token. Every request ends in exactly one of its two callbacks, within the request
+// timeout and after reading at most ApiAnswer::MaximumBodySize bytes, whatever the server does.
 class ApiClient : public QObject
 {
     Q_OBJECT
@@ -21,8 +23,8 @@ public:
     using SuccessCallback = std::function<void(const QJsonObject &)>;
     using ErrorCallback = std::function<void(const QString &)>;
 
-    // A request that transfers nothing for this long is aborted and reported through the error
-    // callback like any network error.
+    // A request not answered in full this long after it was sent is aborted and reported through
+    // the error callback like any network error, however many bytes have arrived by then.
     static constexpr std::chrono::milliseconds DefaultRequestTimeout{30000};
 
     explicit ApiClient(QObject *parent = nullptr);
@@ -48,8 +50,12 @@ signals:
     void networkError(const QString &error);
 
 private:
-    void handleReply(QNetworkReply *reply, const SuccessCallback &onSuccess,
-                     const ErrorCallback &onError);
+    struct Transfer;
+
+    void watch(QNetworkReply *reply, const std::shared_ptr<Transfer> &transfer);
+    void handleReply(QNetworkReply *reply, Transfer &transfer,
+                     const SuccessCallback &onSuccess, const ErrorCallback &onError);
+    void reportError(const QString &message, const ErrorCallback &onError);
 
     QNetworkAccessManager *m_network;
     QString m_authToken;

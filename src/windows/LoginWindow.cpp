@@ -1,5 +1,6 @@
 #include "LoginWindow.h"
 
+#include "ApiAnswer.h"
 #include "ApiClient.h"
 #include "AuthManager.h"
 #include "Config.h"
@@ -13,6 +14,10 @@
 #include <QUrl>
 
 namespace {
+
+// Longer server messages are cut for the error box: nobody reads further, and laying out a
+// megabyte of text would hold the GUI thread for more than half a second.
+constexpr int MaximumShownLength = 4000;
 
 // A member that is missing or not a string reads as empty.
 QString stringMember(const QJsonObject &object, const char *key)
@@ -104,8 +109,14 @@ void LoginWindow::onLoginSucceeded(const QJsonObject &response)
 void LoginWindow::onLoginFailed(const QString &message)
 {
     setLoading(false);
+    setErrorMessage(ApiAnswer::shortened(message, MaximumShownLength));
+    logError(QStringLiteral("Login failed: %1")
+                 .arg(ApiAnswer::shortened(message, ApiAnswer::MaximumLoggedLength)));
+}
+
+void LoginWindow::showMessage(const QString &message)
+{
     setErrorMessage(message);
-    logError(QStringLiteral("Login failed: %1").arg(message));
 }
 
 void LoginWindow::setLoading(bool loading)

@@ -24,6 +24,9 @@ public:
     Q_INVOKABLE void openForgotPassword();
     Q_INVOKABLE void openRegister();
 
+    // Shows `message` in the error box, as a failed sign-in does: why the user must sign in again.
+    void showMessage(const QString &message);
+
 signals:
     void loginSuccessful();
     void loadingChanged();

@@ -1,11 +1,15 @@
+#include "ApiAnswer.h"
 #include "ApiClient.h"
 #include "HttpTestServer.h"
 #include "LogCapture.h"
 #include "PlatformSimulator.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QJsonDocument>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -18,6 +22,49 @@ struct Outcome
     std::optional<QJsonObject> success;
     std::optional<QString> error;
     QStringList events;
+};
+
+// This process's resident memory in bytes; -1 where the system does not say.
+qint64 residentBytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+    }
+    return -1;
+}
+
+// While it lives, samples the process every 10 ms of its event loop: the longest the loop went
+// without turning (how long the launcher's window would have been frozen) and how far the
+// resident memory rose above what it was at the start.
+class ProcessWatch
+{
+public:
+    ProcessWatch()
+        : m_residentAtStart(residentBytes())
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_longestGap = qMax(m_longestGap, m_sinceLastTurn.restart());
+            m_largestGrowth = qMax(m_largestGrowth, residentBytes() - m_residentAtStart);
+        });
+        m_sinceLastTurn.start();
+        m_timer.start();
+    }
+
+    qint64 longestGapMs() const { return qMax(m_longestGap, m_sinceLastTurn.elapsed()); }
+    // -1 where the system does not tell the process's memory.
+    qint64 largestGrowth() const { return m_residentAtStart < 0 ? -1 : m_largestGrowth; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_sinceLastTurn;
+    qint64 m_longestGap = 0;
+    const qint64 m_residentAtStart;
+    qint64 m_largestGrowth = 0;
 };
 
 } // namespace
@@ -208,9 +255,11 @@ private slots:
                                        << QStringList({"started", "finished",
                                                        "networkError:Email is required", "error"})
                                        << QStringLiteral("Email is required");
-        QTest::addRow("error is an object")
-            << 401 << QByteArray("application/json") << QByteArray("{\"error\":{\"code\":7}}")
-            << QStringList({"started", "finished", "networkError:", "error"}) << QString("");
+        const QByteArray largest = "{\"a\":\""
+            + QByteArray(int(ApiAnswer::MaximumBodySize) - 8, 'x') + "\"}";
+        QTest::addRow("largest answer read") << 200 << QByteArray("application/json") << largest
+                                             << QStringList({"started", "finished", "success"})
+                                             << none;
         QTest::addRow("empty array") << 200 << QByteArray("application/json") << QByteArray("[]")
                                      << QStringList({"started", "finished", "error"})
                                      << QStringLiteral("Invalid JSON response");
@@ -253,15 +302,147 @@ private slots:
         }
     }
 
-    void htmlErrorBodyKeepsTheNetworkDescription()
+    // Error answers without a usable text of the platform's own: the user still gets a message,
+    // one that neither names the server's address nor quotes its page.
+    void errorMessages_data()
     {
-        m_server.setReply({500, "text/html", "<html><body>Bad gateway</body></html>", true});
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("contentType");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("platformText"); // null: a message of the launcher's own
+
+        const QString own;
+        const QByteArray html = "text/html";
+        const QByteArray json = "application/json";
+        QTest::addRow("html 401") << 401 << html
+                                  << QByteArray("<html><body><h1>401 Authorization Required</h1>"
+                                                "</body></html>")
+                                  << own;
+        QTest::addRow("html 500") << 500 << html
+                                  << QByteArray("<html><body>Internal Server Error</body></html>")
+                                  << own;
+        QTest::addRow("html 502") << 502 << html
+                                  << QByteArray("<html><body>Bad gateway</body></html>") << own;
+        QTest::addRow("error an object") << 401 << json << QByteArray(R"({"error":{"code":7}})")
+                                         << own;
+        QTest::addRow("error a number") << 400 << json << QByteArray(R"({"error":42})") << own;
+        QTest::addRow("error null") << 400 << json << QByteArray(R"({"error":null})") << own;
+        QTest::addRow("error an array") << 500 << json << QByteArray(R"({"error":["a"]})") << own;
+        QTest::addRow("error blank") << 400 << json << QByteArray(R"({"error":" \n "})") << own;
+        QTest::addRow("error and message not strings")
+            << 401 << json << QByteArray(R"({"error":{"code":7},"message":17})") << own;
+        QTest::addRow("array where an object is due")
+            << 400 << json << QByteArray(R"([{"error":"Email is required"}])") << own;
+        QTest::addRow("error an object, message a string")
+            << 401 << json << QByteArray(R"({"error":{"code":7},"message":"Session expired"})")
+            << QStringLiteral("Session expired");
+        QTest::addRow("error a number, message a string")
+            << 400 << json << QByteArray(R"({"error":42,"message":"Email is required"})")
+            << QStringLiteral("Email is required");
+        QTest::addRow("error null, message a string")
+            << 400 << json << QByteArray(R"({"error":null,"message":"Email is required"})")
+            << QStringLiteral("Email is required");
+        QTest::addRow("error an array, message a string")
+            << 500 << json << QByteArray(R"({"error":[],"message":"Try later"})")
+            << QStringLiteral("Try later");
+        const QString longText = QString(2000, QLatin1Char('x'));
+        QTest::addRow("long platform text")
+            << 400 << json << QJsonDocument(QJsonObject{{"error", longText}}).toJson() << longText;
+    }
+
+    void errorMessages()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, contentType);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, platformText);
+
+        m_server.setReply({status, contentType, body, true});
         auto client = makeClient(m_server.baseUrl());
+        LogCapture log;
         const Outcome outcome = runGet(*client, QStringLiteral("/api/launcher/live-game"));
-        QVERIFY(outcome.error.has_value());
-        QVERIFY2(outcome.error->contains(QLatin1String("Internal Server Error")),
-                 qPrintable(*outcome.error));
-        QVERIFY(!outcome.error->contains(QLatin1String("Bad gateway")));
+
+        const QString message = outcome.error.value_or(QString());
+        QCOMPARE(outcome.events,
+                 QStringList({"started", "finished", "networkError:" + message, "error"}));
+        if (!platformText.isNull()) {
+            QCOMPARE(message, platformText);
+        } else {
+            QVERIFY2(!message.trimmed().isEmpty(), "empty message");
+            QVERIFY2(message.contains(QString::number(status)), qPrintable(message));
+            for (const QString &leak : {QStringLiteral("127.0.0.1"), QStringLiteral("://"),
+                                        QStringLiteral("/api/"), QStringLiteral("<"),
+                                        QStringLiteral("Host requires authentication")})
+                QVERIFY2(!message.contains(leak, Qt::CaseInsensitive), qPrintable(message));
+        }
+        // What the server sent reaches the log shortened, and its pages not at all.
+        for (const QString &line : log.rawLines()) {
+            QVERIFY2(line.size() < 400, qPrintable(line.left(80)));
+            QVERIFY2(!line.contains(QLatin1String("<html")), qPrintable(line));
+        }
+    }
+
+    // Servers that would keep the request, and the user, waiting forever or fill the memory: the
+    // request ends with a message, the event loop keeps turning and memory stays bounded.
+    void abandonedAnswers_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("byteIntervalMs");
+        QTest::addColumn<bool>("endless");
+        QTest::addColumn<qint64>("announcedLength");
+        QTest::addColumn<int>("timeoutMs");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("earliestMs");
+        QTest::addColumn<int>("latestMs");
+
+        // Twenty seconds of bytes at one every 10 ms: far longer than the deadline, and never a
+        // pause long enough for an inactivity timeout.
+        QTest::addRow("trickle past the deadline") << 200 << 10 << false << qint64(-1) << 500
+                                                   << ApiAnswer::deadlineMessage() << 500 << 3000;
+        QTest::addRow("endless answer") << 200 << 0 << true << qint64(-1) << 20000
+                                        << ApiAnswer::tooLargeMessage() << 0 << 8000;
+        QTest::addRow("endless error page") << 500 << 0 << true << qint64(-1) << 20000
+                                            << ApiAnswer::tooLargeMessage() << 0 << 8000;
+        QTest::addRow("announced too large") << 200 << 0 << false << (qint64(1) << 30) << 20000
+                                             << ApiAnswer::tooLargeMessage() << 0 << 2000;
+    }
+
+    void abandonedAnswers()
+    {
+        QFETCH(int, status);
+        QFETCH(int, byteIntervalMs);
+        QFETCH(bool, endless);
+        QFETCH(qint64, announcedLength);
+        QFETCH(int, timeoutMs);
+        QFETCH(QString, message);
+        QFETCH(int, earliestMs);
+        QFETCH(int, latestMs);
+
+        HttpTestServer::Reply reply;
+        reply.status = status;
+        reply.body = "{\"a\":\"" + QByteArray(2000, 'x') + "\"}";
+        reply.byteIntervalMs = byteIntervalMs;
+        reply.endless = endless;
+        reply.announcedLength = announcedLength;
+        m_server.setReply(reply);
+        auto client = makeClient(m_server.baseUrl());
+        client->setRequestTimeout(std::chrono::milliseconds(timeoutMs));
+
+        QElapsedTimer clock;
+        clock.start();
+        const ProcessWatch watch;
+        const Outcome outcome = runGet(*client, QStringLiteral("/api/launcher/live-game"));
+        const qint64 elapsed = clock.elapsed();
+        qInfo("ended after %lld ms, event loop stalled at most %lld ms, memory grew by at most "
+              "%lld KiB",
+              elapsed, watch.longestGapMs(), watch.largestGrowth() / 1024);
+
+        QCOMPARE(outcome.events,
+                 QStringList({"started", "finished", "networkError:" + message, "error"}));
+        QVERIFY2(elapsed >= earliestMs && elapsed <= latestMs, qPrintable(QString::number(elapsed)));
+        QVERIFY2(watch.longestGapMs() < 500, qPrintable(QString::number(watch.longestGapMs())));
+        QVERIFY2(watch.largestGrowth() < 64 * 1024 * 1024,
+                 qPrintable(QString::number(watch.largestGrowth())));
     }
 
     void refusedConnectionIsAnError()
@@ -275,6 +456,7 @@ private slots:
         QVERIFY(outcome.error.has_value());
         QVERIFY2(outcome.error->contains(QLatin1String("refused"), Qt::CaseInsensitive),
                  qPrintable(*outcome.error));
+        QVERIFY2(!outcome.error->contains(QString::number(port)), qPrintable(*outcome.error));
         QCOMPARE(outcome.events.last(), QStringLiteral("error"));
     }
 

@@ -1,6 +1,7 @@
 #include "HttpTestServer.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 namespace {
 
@@ -12,6 +13,7 @@ QByteArray reasonPhrase(int status)
     case 401: return "Unauthorized";
     case 404: return "Not Found";
     case 500: return "Internal Server Error";
+    case 502: return "Bad Gateway";
     default: return "Status";
     }
 }
@@ -82,13 +84,56 @@ void HttpTestServer::onReadyRead(QTcpSocket *socket)
         m_requests.append(request);
         emit requestReceived();
 
-        if (!m_reply.answer)
-            continue;
-        QByteArray response = "HTTP/1.1 " + QByteArray::number(m_reply.status) + ' '
-            + reasonPhrase(m_reply.status) + "\r\n";
-        response += "Content-Type: " + m_reply.contentType + "\r\n";
-        response += "Content-Length: " + QByteArray::number(m_reply.body.size()) + "\r\n";
-        response += "\r\n" + m_reply.body;
-        socket->write(response);
+        if (m_reply.answer)
+            answer(socket);
     }
+}
+
+void HttpTestServer::answer(QTcpSocket *socket)
+{
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(m_reply.status) + ' '
+        + reasonPhrase(m_reply.status) + "\r\n";
+    head += "Content-Type: " + m_reply.contentType + "\r\n";
+    if (m_reply.endless) {
+        // Without a length the body ends only when the connection does.
+        socket->write(head + "Connection: close\r\n\r\n");
+        stream(socket);
+        return;
+    }
+    const qint64 length = m_reply.announcedLength >= 0 ? m_reply.announcedLength
+                                                       : m_reply.body.size();
+    socket->write(head + "Content-Length: " + QByteArray::number(length) + "\r\n\r\n");
+    if (m_reply.byteIntervalMs > 0)
+        trickle(socket, m_reply.body);
+    else
+        socket->write(m_reply.body);
+}
+
+void HttpTestServer::trickle(QTcpSocket *socket, const QByteArray &bytes)
+{
+    auto *timer = new QTimer(socket);
+    timer->setInterval(m_reply.byteIntervalMs);
+    connect(timer, &QTimer::timeout, socket, [socket, timer, bytes, sent = qsizetype(0)]() mutable {
+        socket->write(bytes.mid(sent++, 1));
+        if (sent >= bytes.size())
+            timer->deleteLater();
+    });
+    timer->start();
+}
+
+void HttpTestServer::stream(QTcpSocket *socket)
+{
+    // Never more than four chunks ahead of the socket, so the server itself stays small however
+    // long the client keeps reading.
+    constexpr qsizetype ChunkSize = 64 * 1024;
+    QByteArray chunk;
+    while (chunk.size() < ChunkSize)
+        chunk += m_reply.body.isEmpty() ? QByteArray(" ") : m_reply.body;
+    auto refill = [socket, chunk] {
+        while (socket->state() == QAbstractSocket::ConnectedState
+               && socket->bytesToWrite() < 4 * ChunkSize)
+            socket->write(chunk);
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+    refill();
 }

@@ -6,6 +6,8 @@
 #include "PlatformSimulator.h"
 #include "UrlCatcher.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QQuickItem>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -172,6 +174,55 @@ private slots:
         QTest::keyClick(m_window.get(), Qt::Key_Return);
         QTRY_VERIFY(!item("errorBox")->isVisible());
         QVERIFY(m_window->isLoading());
+    }
+
+    // The server's text as it is, inside the window, and nothing else of the page covered by it or
+    // pushed out of sight.
+    void longErrorStaysInsideTheWindow_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addRow("three lines")
+            << QStringLiteral("The tournament servers are under maintenance right now. Sign-in "
+                              "will be back within an hour; your registrations and match history "
+                              "are safe. Follow the status page for news.");
+        QTest::addRow("2000 characters, one word unbroken")
+            << QStringLiteral("Lorem ipsum dolor sit amet. ").repeated(60).left(1700)
+                   + QString(300, QLatin1Char('x'));
+    }
+
+    void longErrorStaysInsideTheWindow()
+    {
+        QFETCH(QString, message);
+        m_server.setReply({401, "application/json",
+                           QJsonDocument(QJsonObject{{QStringLiteral("error"), message}}).toJson(),
+                           true});
+        m_window->login(QStringLiteral("a@b.c"), QStringLiteral("pw"));
+        QTRY_VERIFY(item("errorBox")->isVisible());
+        QCOMPARE(item("errorText")->property("text").toString(), message);
+
+        const auto sceneRect = [this](const char *name) {
+            QQuickItem *target = item(name);
+            return target->mapRectToScene(QRectF(0, 0, target->width(), target->height()));
+        };
+        // The column places the fields below the box on a frame after the box appears.
+        QTRY_VERIFY(sceneRect("emailField").top() > sceneRect("errorBox").bottom());
+
+        QQuickItem *text = item("errorText");
+        QVERIFY(text->property("contentWidth").toReal() <= text->width());
+        const QRectF box = sceneRect("errorBox");
+        QVERIFY(sceneRect("errorText").left() >= box.left());
+        QVERIFY(sceneRect("errorText").right() <= box.right());
+        const QRectF window(QPointF(0, 0), QSizeF(m_window->size()));
+        const QList<const char *> names = {"errorBox", "emailField", "passwordField",
+                                           "forgotPasswordLink", "signInButton", "signUpRow",
+                                           "versionText"};
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            const QRectF rect = sceneRect(names[i]);
+            QVERIFY2(window.contains(rect), names[i]);
+            for (qsizetype j = i + 1; j < names.size(); ++j)
+                QVERIFY2(!rect.intersects(sceneRect(names[j])),
+                         qPrintable(QStringLiteral("%1 overlaps %2").arg(names[i], names[j])));
+        }
     }
 
     void sameErrorTwiceNotifiesOnce()
