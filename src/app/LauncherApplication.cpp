@@ -111,6 +111,9 @@ void LauncherApplication::setupConnections()
             });
     connect(m_webSocketClient.get(), &WebSocketClient::unreadCountChanged, this,
             [this](int count) { m_trayManager->updateBadge(count); });
+    // Queued: the client is still inside its frame handler when it reports the refusal.
+    connect(m_webSocketClient.get(), &WebSocketClient::authenticationFailed, this,
+            &LauncherApplication::onSessionRejected, Qt::QueuedConnection);
 }
 
 void LauncherApplication::createDashboard()
@@ -213,6 +216,17 @@ void LauncherApplication::onLogoutRequested()
     m_authManager->clearSession();
     m_apiClient->setAuthToken(QString());
     showLogin();
+}
+
+// The platform no longer accepts the stored token (it expired or was revoked): the session ends as
+// at a logout, and the login window says why.
+void LauncherApplication::onSessionRejected()
+{
+    if (m_authManager->token().isEmpty())
+        return; // already signed out
+    logWarn(QStringLiteral("The platform refused the session, signing out"));
+    onLogoutRequested();
+    m_loginWindow->showMessage(QStringLiteral("Your session has expired. Please sign in again."));
 }
 
 void LauncherApplication::onTrayActivated()

@@ -42,6 +42,7 @@ signals:
 private slots:
     void onLoginSuccessful();
     void onLogoutRequested();
+    void onSessionRejected();
     void onTrayActivated();
     void onMatchReady(const QVariantMap &matchData);
     void onMatchStarted(const QString &matchId);

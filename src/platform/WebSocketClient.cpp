@@ -1,6 +1,7 @@
 #include "WebSocketClient.h"
 
 #include "Log.h"
+#include "SocketIoPacket.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -53,6 +54,11 @@ WebSocketClient::WebSocketClient(QObject *parent)
     connect(&m_reconnectTimer, &QTimer::timeout, this, &WebSocketClient::attemptReconnect);
     m_silenceTimer.setSingleShot(true);
     connect(&m_silenceTimer, &QTimer::timeout, this, &WebSocketClient::handleSilentLink);
+    m_stableTimer.setSingleShot(true);
+    connect(&m_stableTimer, &QTimer::timeout, this, [this] {
+        m_reconnectAttempts = 0;
+        m_slowRetry = false;
+    });
 }
 
 WebSocketClient::~WebSocketClient()
@@ -105,6 +111,7 @@ void WebSocketClient::connectToServer(const QString &serverUrl, const QString &t
     m_userId = userId;
     m_serverUrl = serverUrl;
     m_reconnectAttempts = 0;
+    m_slowRetry = false;
     if (!userId.isEmpty())
         logInfo(QStringLiteral("📝 User ID: %1").arg(userId));
     logInfo(QStringLiteral("🔌 Connecting to WebSocket server: %1")
@@ -136,6 +143,7 @@ void WebSocketClient::disconnectFromServer()
     m_authenticated = false;
     m_currentTournament.clear();
     m_reconnectAttempts = MaxReconnectAttempts;
+    m_slowRetry = false;
 }
 
 // Stops the timers and closes an open socket; the disconnect that follows is the application's
@@ -145,6 +153,7 @@ void WebSocketClient::closeSocket()
     m_heartbeatTimer.stop();
     m_reconnectTimer.stop();
     m_silenceTimer.stop();
+    m_stableTimer.stop();
     if (m_socket->state() != QAbstractSocket::UnconnectedState) {
         m_closeRequested = true;
         m_socket->close(QWebSocketProtocol::CloseCodeNormal, QString());
@@ -154,6 +163,7 @@ void WebSocketClient::closeSocket()
 void WebSocketClient::openSocket()
 {
     m_closeRequested = false;
+    m_sessionRefused = false;
     m_socket->open(connectionUrl(m_serverUrl, m_token));
 }
 
@@ -161,9 +171,12 @@ void WebSocketClient::attemptReconnect()
 {
     if (m_connected)
         return;
-    logInfo(QStringLiteral("🔄 Attempting reconnection %1/%2...")
-                .arg(m_reconnectAttempts)
-                .arg(MaxReconnectAttempts));
+    if (m_slowRetry)
+        logInfo(QStringLiteral("🔄 Attempting reconnection (slow retry)..."));
+    else
+        logInfo(QStringLiteral("🔄 Attempting reconnection %1/%2...")
+                    .arg(m_reconnectAttempts)
+                    .arg(MaxReconnectAttempts));
     openSocket();
 }
 
@@ -172,6 +185,7 @@ void WebSocketClient::onConnected()
     logInfo(QStringLiteral("✅ WebSocket connected, waiting for Engine.IO OPEN packet..."));
     m_connected = true;
     m_authenticated = false;
+    m_engineOpened = false;
 }
 
 void WebSocketClient::onDisconnected()
@@ -181,13 +195,24 @@ void WebSocketClient::onDisconnected()
     m_authenticated = false;
     m_heartbeatTimer.stop();
     m_silenceTimer.stop();
+    m_stableTimer.stop();
     emit disconnected();
 
     if (m_closeRequested) {
         m_closeRequested = false;
         return;
     }
-    if (!m_serverUrl.isEmpty() && m_reconnectAttempts < MaxReconnectAttempts) {
+    if (m_sessionRefused) {
+        logInfo(QStringLiteral("The server refused the session; not reconnecting"));
+        return;
+    }
+    if (!m_serverUrl.isEmpty())
+        scheduleReconnect();
+}
+
+void WebSocketClient::scheduleReconnect()
+{
+    if (m_reconnectAttempts < MaxReconnectAttempts) {
         ++m_reconnectAttempts;
         const int delay = reconnectDelayMs(m_reconnectAttempts);
         logInfo(QStringLiteral("🔄 Reconnecting in %1 seconds (attempt %2/%3)...")
@@ -195,10 +220,15 @@ void WebSocketClient::onDisconnected()
                     .arg(m_reconnectAttempts)
                     .arg(MaxReconnectAttempts));
         m_reconnectTimer.start(scaled(delay));
-    } else if (m_reconnectAttempts >= MaxReconnectAttempts) {
+        return;
+    }
+    if (!m_slowRetry) {
         logError(QStringLiteral("❌ All reconnection attempts failed!"));
+        m_slowRetry = true;
         emit reconnectFailed();
     }
+    logInfo(QStringLiteral("🔄 Trying again in %1 minutes...").arg(SlowRetryMs / 60000));
+    m_reconnectTimer.start(scaled(SlowRetryMs));
 }
 
 void WebSocketClient::onError(QAbstractSocket::SocketError socketError)
@@ -211,35 +241,56 @@ void WebSocketClient::onError(QAbstractSocket::SocketError socketError)
 
 void WebSocketClient::onTextMessageReceived(const QString &message)
 {
-    if (message.isEmpty())
-        return;
-    switch (message.at(0).unicode()) {
-    case '0':
-        handleEngineOpen(message.mid(1));
+    using Kind = SocketIoPacket::Kind;
+    const SocketIoPacket packet = SocketIoPacket::parse(message);
+    switch (packet.kind) {
+    case Kind::Open:
+        handleEngineOpen(packet.text);
         break;
-    case '2':
+    case Kind::Ping:
         handleServerPing();
         break;
-    case '3':
+    case Kind::Pong:
         logDebug(QStringLiteral("💓 Received heartbeat response (PONG)"));
         break;
-    case '4':
-        if (message.size() < 2 || !message.at(1).isDigit())
-            return;
-        if (message.at(1) == QLatin1Char('0'))
-            handleAuthenticated();
-        else if (message.at(1) == QLatin1Char('4'))
-            handleConnectError(message.mid(2));
-        else if (message.at(1) == QLatin1Char('2'))
-            handleEvent(message.mid(2));
+    case Kind::Connect:
+        handleAuthenticated();
         break;
-    default:
+    case Kind::Disconnect:
+        handleServerDisconnect();
+        break;
+    case Kind::ConnectError:
+        handleConnectError(packet.text);
+        break;
+    case Kind::Event:
+        handleEvent(packet);
+        break;
+    case Kind::Binary:
+        logDebug(QStringLiteral("Ignoring a binary Socket.IO packet (type %1)").arg(packet.text));
+        break;
+    case Kind::BadJson:
+        logError(QStringLiteral("Failed to parse Socket.IO event: %1").arg(packet.text));
+        break;
+    case Kind::NotAnArray:
+        logWarn(QStringLiteral("Socket.IO event is not an array"));
+        break;
+    case Kind::NoPayload:
+        logWarn(QStringLiteral("Socket.IO event array has less than 2 elements"));
+        acknowledge(packet);
+        break;
+    case Kind::Ignored:
         break;
     }
 }
 
 void WebSocketClient::handleEngineOpen(const QString &handshake)
 {
+    // One link opens once; a second CONNECT would ask the server for a second session.
+    if (m_engineOpened) {
+        logDebug(QStringLiteral("Ignoring a repeated Engine.IO OPEN packet"));
+        return;
+    }
+    m_engineOpened = true;
     // The server's keep-alive promise: a ping at least every pingInterval, answered within
     // pingTimeout. A link that stays silent longer than both is dead even if TCP has not noticed
     // (a sleeping laptop, a dropped NAT mapping), and is closed so that reconnection starts.
@@ -271,9 +322,13 @@ void WebSocketClient::handleSilentLink()
 
 void WebSocketClient::handleAuthenticated()
 {
+    if (m_authenticated) {
+        logDebug(QStringLiteral("Ignoring a repeated Socket.IO CONNECT"));
+        return;
+    }
     logInfo(QStringLiteral("✅ Socket.IO authenticated successfully!"));
     m_authenticated = true;
-    m_reconnectAttempts = 0;
+    m_stableTimer.start(scaled(StableLinkMs));
     m_heartbeatTimer.start();
     logDebug(QStringLiteral("💓 Heartbeat timer started (%1ms interval)").arg(HeartbeatIntervalMs));
     emit connected();
@@ -289,33 +344,32 @@ void WebSocketClient::handleAuthenticated()
 void WebSocketClient::handleConnectError(const QString &reason)
 {
     logError(QStringLiteral("❌ Socket.IO authentication failed: %1").arg(reason));
-    m_reconnectAttempts = MaxReconnectAttempts;
+    // The server keeps the Engine.IO link open after a refusal; holding it would only answer
+    // pings for a session that does not exist.
+    m_sessionRefused = true;
+    m_reconnectTimer.stop();
+    m_socket->abort();
     emit authenticationFailed(reason);
 }
 
-void WebSocketClient::handleEvent(const QString &payload)
+void WebSocketClient::handleServerDisconnect()
 {
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(payload.toUtf8(), &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        logError(QStringLiteral("Failed to parse Socket.IO event: %1").arg(parseError.errorString()));
-        return;
-    }
-    if (!document.isArray()) {
-        logWarn(QStringLiteral("Socket.IO event is not an array"));
-        return;
-    }
-    const QJsonArray event = document.array();
-    if (event.size() < 2) {
-        logWarn(QStringLiteral("Socket.IO event array has less than 2 elements"));
-        return;
-    }
-    const QString name = event.at(0).toString();
-    const QJsonObject data = event.at(1).toObject();
+    // The server has left the namespace while the transport may stay open; without a session
+    // nothing arrives any more, so the link is closed and reconnection starts at once.
+    logWarn(QStringLiteral("❌ The server ended the Socket.IO session, closing the connection"));
+    m_socket->abort();
+}
 
+void WebSocketClient::handleEvent(const SocketIoPacket &event)
+{
+    const QString &name = event.eventName;
+    const QJsonObject &data = event.data;
     if (name == QLatin1String("notification:new")) {
         handleNotification(data.value(QLatin1String("notification")).toObject());
-        emit unreadCountChanged(data.value(QLatin1String("unreadCount")).toInt(0));
+        // A count that is not a number says nothing about the badge; it stays as it is.
+        const QJsonValue count = data.value(QLatin1String("unreadCount"));
+        if (count.isDouble())
+            emit unreadCountChanged(int(std::clamp(count.toDouble(), 0.0, 1e9)));
     } else if (name == QLatin1String("tournament:subscribed")) {
         const QString tournamentId = data.value(QLatin1String("tournamentId")).toString();
         if (data.value(QLatin1String("success")).toBool(false)) {
@@ -331,6 +385,14 @@ void WebSocketClient::handleEvent(const QString &payload)
                                       data.value(QLatin1String("matchId")).toString(),
                                       data.value(QLatin1String("matchGameId")).toString(), data);
     }
+    acknowledge(event);
+}
+
+// The sender of an event with an id waits for this answer; the launcher has nothing to return.
+void WebSocketClient::acknowledge(const SocketIoPacket &event)
+{
+    if (event.ackId != SocketIoPacket::NoAck && m_socket->isValid())
+        m_socket->sendTextMessage(SocketIoPacket::ackFrame(event.ackId));
 }
 
 void WebSocketClient::handleNotification(const QJsonObject &notification)
@@ -338,8 +400,13 @@ void WebSocketClient::handleNotification(const QJsonObject &notification)
     const QString type = notification.value(QLatin1String("type")).toString();
     const QString title = notification.value(QLatin1String("title")).toString();
     const QString message = notification.value(QLatin1String("message")).toString();
-    logInfo(QStringLiteral("🔔 Notification: %1 - %2").arg(type, title));
-    emit notificationReceived(type, title, message);
+    if (title.isEmpty() && message.isEmpty()) {
+        // An empty balloon tells the user nothing; a match notice still drives the overlay.
+        logDebug(QStringLiteral("Notification without title and message: %1").arg(type));
+    } else {
+        logInfo(QStringLiteral("🔔 Notification: %1 - %2").arg(type, title));
+        emit notificationReceived(type, title, message);
+    }
 
     if (m_matchNotificationTypes.contains(type)) {
         const QJsonObject metadata = notification.value(QLatin1String("metadata")).toObject();

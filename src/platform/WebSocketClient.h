@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QUrl>
 
+struct SocketIoPacket;
+
 class QWebSocket;
 
 // The real-time connection to the platform: Socket.IO over Engine.IO 4 on one WebSocket, with
@@ -20,6 +22,12 @@ class WebSocketClient : public QObject
 public:
     static constexpr int HeartbeatIntervalMs = 25000;
     static constexpr int MaxReconnectAttempts = 10;
+    // A link counts as working again, and the back-off starts over, only after it has stayed up
+    // this long: a server that accepts and then drops every connection is not hammered.
+    static constexpr int StableLinkMs = 60000;
+    // After the back-off is used up the client keeps trying at this pace while the user stays
+    // signed in, so live updates come back when the network does.
+    static constexpr int SlowRetryMs = 300000;
 
     explicit WebSocketClient(QObject *parent = nullptr);
     ~WebSocketClient() override;
@@ -72,7 +80,10 @@ private:
     void handleServerPing();
     void handleAuthenticated();
     void handleConnectError(const QString &reason);
-    void handleEvent(const QString &payload);
+    void handleServerDisconnect();
+    void handleEvent(const SocketIoPacket &event);
+    void acknowledge(const SocketIoPacket &event);
+    void scheduleReconnect();
     void handleNotification(const QJsonObject &data);
     void handleSilentLink();
     void sendEvent(const QStringList &eventAndArgs);
@@ -88,9 +99,13 @@ private:
     QTimer m_heartbeatTimer;
     QTimer m_reconnectTimer;
     QTimer m_silenceTimer; // no server ping within the interval the server announced
+    QTimer m_stableTimer; // the link has stayed up long enough to reset the back-off
     int m_silenceLimitMs = 0;
     int m_reconnectAttempts = 0;
     bool m_closeRequested = false;
+    bool m_engineOpened = false; // this link has had its Engine.IO OPEN
+    bool m_sessionRefused = false; // the server refused the CONNECT: nothing to retry
+    bool m_slowRetry = false; // the back-off is used up; retrying every SlowRetryMs
     double m_timeScale = 1.0;
     const QStringList m_matchNotificationTypes;
 };

@@ -238,6 +238,26 @@ private slots:
         QVERIFY(!findWindow<LoginWindow>()->isVisible());
     }
 
+    // A stored token the platform no longer accepts ends the session as a logout does, and the
+    // login window tells the user why.
+    void refusedSessionSignsOut()
+    {
+        AuthManager().saveSession(QStringLiteral("revoked-token"), QStringLiteral("u-1001"),
+                                  QStringLiteral("Demo Player"),
+                                  QStringLiteral("player@corvanta.test"), QString());
+        LogCapture log;
+        auto launcher = startLauncher();
+        QVERIFY(launcher);
+        LoginWindow *login = findWindow<LoginWindow>();
+        QTRY_VERIFY_WITH_TIMEOUT(login->isVisible(), 10000);
+        QCOMPARE(login->errorMessage(),
+                 QStringLiteral("Your session has expired. Please sign in again."));
+        QVERIFY(AuthManager().token().isEmpty());
+        QVERIFY(!findWindow<DashboardWindow>() || !findWindow<DashboardWindow>()->isVisible());
+        QTest::qWait(1500); // past the first back-off step: nothing reconnects
+        QCOMPARE(log.count(QStringLiteral("✅ WebSocket connected, waiting for Engine.IO OPEN packet...")), 1);
+    }
+
     void shutdownStopsServicesOnce()
     {
         auto launcher = startLauncher();

@@ -25,7 +25,12 @@ public:
                 m_sockets.append(socket);
                 requestUrls.append(socket->requestUrl());
                 connect(socket, &QWebSocket::textMessageReceived, this,
-                        [this](const QString &frame) { frames.append(frame); });
+                        [this, socket](const QString &frame) {
+                            frames.append(frame);
+                            if (frame.startsWith(QLatin1String("40{")))
+                                for (const QString &reply : connectReplies)
+                                    socket->sendTextMessage(reply);
+                        });
                 if (!openPacket.isEmpty())
                     socket->sendTextMessage(openPacket);
             }
@@ -45,6 +50,8 @@ public:
     QList<QUrl> requestUrls;
     // Sent to each new client at once; empty: the test sends it itself.
     QString openPacket = QStringLiteral("0{\"sid\":\"s1\",\"pingInterval\":25000,\"pingTimeout\":20000}");
+    // Sent in answer to every CONNECT frame.
+    QStringList connectReplies;
 
 private:
     QWebSocketServer m_server;
@@ -156,7 +163,15 @@ private slots:
         QTest::addColumn<QString>("frame");
         QTest::addColumn<QString>("logged");
         QTest::addRow("noop") << "6" << "";
-        QTest::addRow("disconnect packet") << "41" << "";
+        QTest::addRow("binary event") << "451-[\"x\",{\"_placeholder\":true,\"num\":0}]"
+                                      << "Ignoring a binary Socket.IO packet (type 5)";
+        QTest::addRow("binary ack") << "461-0[{\"_placeholder\":true,\"num\":0}]"
+                                    << "Ignoring a binary Socket.IO packet (type 6)";
+        QTest::addRow("other namespace") << "42/admin,[\"notification:new\",{}]" << "";
+        QTest::addRow("repeated open") << "0{\"sid\":\"s2\"}" << "Ignoring a repeated Engine.IO OPEN packet";
+        QTest::addRow("repeated connect") << "40{\"sid\":\"x\"}" << "Ignoring a repeated Socket.IO CONNECT";
+        QTest::addRow("ack id too long") << "421234567890123456[\"x\",{}]"
+                                         << "Failed to parse Socket.IO event: acknowledgement id too long";
         QTest::addRow("message too short") << "4" << "";
         QTest::addRow("non-digit type") << "4x[\"notification:new\",{}]" << "";
         QTest::addRow("unknown engine type") << "x" << "";
@@ -190,6 +205,33 @@ private slots:
         }
         QCOMPARE(notifications.count() + updates.count() + closed.count(), 0);
         QVERIFY(m_client->isConnected());
+        QCOMPARE(m_server->frames, QStringList({"40{\"token\":\"tok\"}"}));
+    }
+
+    // Events that ask for an acknowledgement are delivered and answered with their id.
+    void acknowledgedEvents_data()
+    {
+        QTest::addColumn<QString>("frame");
+        QTest::addColumn<QString>("ack");
+        QTest::addColumn<int>("delivered");
+        QTest::addRow("notification") << "421[\"notification:new\",{\"notification\":{\"title\":\"A\"},\"unreadCount\":2}]"
+                                      << "431[]" << 1;
+        QTest::addRow("tournament event") << "4207[\"match:updated\",{\"matchId\":\"m\"}]" << "437[]" << 1;
+        QTest::addRow("unknown event") << "4299[\"chat\",{}]" << "4399[]" << 0;
+        QTest::addRow("event without payload") << "423[\"x\"]" << "433[]" << 0;
+    }
+
+    void acknowledgedEvents()
+    {
+        QFETCH(QString, frame);
+        QFETCH(QString, ack);
+        QFETCH(int, delivered);
+        connectClient();
+        QSignalSpy counts(m_client.get(), &WebSocketClient::unreadCountChanged);
+        QSignalSpy updates(m_client.get(), &WebSocketClient::tournamentUpdateReceived);
+        m_server->send(frame);
+        QTRY_COMPARE(m_server->frames.mid(1), QStringList({ack}));
+        QCOMPARE(counts.count() + updates.count(), delivered);
     }
 
     void notificationSignalsInOrder()
@@ -243,9 +285,6 @@ private slots:
                                     << QVariantList{"lobby_ready", "t", "m"} << 1;
         QTest::addRow("other type") << notification(QStringLiteral("match_starting")) << false
                                     << QVariantList{"match_starting", "t", "m"} << 1;
-        QTest::addRow("no notification object")
-            << QStringLiteral("42[\"notification:new\",{}]") << false
-            << QVariantList{"", "", ""} << 0;
     }
 
     void matchTypes()
@@ -264,6 +303,56 @@ private slots:
         QCOMPARE(notifications.count(), 1);
         QCOMPARE(notifications.constFirst(), notification);
         QCOMPARE(matches.count(), match ? 1 : 0);
+    }
+
+    // What a broken or hostile server may send as a notification: no empty balloon, no badge
+    // reset by a count that is not a number, no megabyte in the log.
+    void malformedNotifications_data()
+    {
+        QTest::addColumn<QString>("payload");
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<int>("matches");
+        QTest::addColumn<QVariantList>("counts");
+        QTest::addRow("no notification object") << "{}" << 0 << 0 << QVariantList();
+        QTest::addRow("a string for data") << "\"str\"" << 0 << 0 << QVariantList();
+        QTest::addRow("no title nor message, counted")
+            << "{\"notification\":{\"type\":\"SYSTEM\"},\"unreadCount\":4}" << 0 << 0 << QVariantList{4};
+        QTest::addRow("match notice without texts")
+            << "{\"notification\":{\"type\":\"LOBBY_READY\",\"metadata\":{\"matchId\":\"m\"}}}" << 0 << 1
+            << QVariantList();
+        QTest::addRow("numeric title") << "{\"notification\":{\"title\":5,\"message\":\"m\"}}" << 1 << 0
+                                       << QVariantList();
+        QTest::addRow("count as text") << "{\"notification\":{\"title\":\"t\"},\"unreadCount\":\"3\"}" << 1 << 0
+                                       << QVariantList();
+        QTest::addRow("negative count") << "{\"notification\":{\"title\":\"t\"},\"unreadCount\":-2}" << 1 << 0
+                                        << QVariantList{0};
+        QTest::addRow("huge title") << QStringLiteral("{\"notification\":{\"title\":\"%1\"},\"unreadCount\":1}")
+                                           .arg(QString(1 << 20, 'T'))
+                                    << 1 << 0 << QVariantList{1};
+    }
+
+    void malformedNotifications()
+    {
+        QFETCH(QString, payload);
+        QFETCH(int, shown);
+        QFETCH(int, matches);
+        QFETCH(QVariantList, counts);
+        connectClient();
+        QSignalSpy notificationSpy(m_client.get(), &WebSocketClient::notificationReceived);
+        QSignalSpy matchSpy(m_client.get(), &WebSocketClient::matchNotificationReceived);
+        QSignalSpy countSpy(m_client.get(), &WebSocketClient::unreadCountChanged);
+        LogCapture log;
+        m_server->send(QStringLiteral("42[\"notification:new\",%1]").arg(payload));
+        m_server->send(QStringLiteral("3")); // a marker that the frame before it was handled
+        QTRY_VERIFY(log.texts().contains(QStringLiteral("💓 Received heartbeat response (PONG)")));
+        QCOMPARE(notificationSpy.count(), shown);
+        QCOMPARE(matchSpy.count(), matches);
+        QVariantList emitted;
+        for (const QVariantList &arguments : countSpy)
+            emitted << arguments.constFirst();
+        QCOMPARE(emitted, counts);
+        for (const QString &line : log.rawLines())
+            QVERIFY2(line.size() < 600, qPrintable(line.left(100)));
     }
 
     void tournamentEvents()
@@ -382,27 +471,56 @@ private slots:
         QVERIFY(!log.texts().join('\n').contains(QLatin1String("All reconnection attempts failed")));
     }
 
-    void rejectedAuthenticationNeverReconnects()
+    void rejectedAuthenticationClosesAndNeverReconnects()
     {
         m_client->setTimeScaleForTesting(0.001);
         connectClient(false);
         QSignalSpy rejected(m_client.get(), &WebSocketClient::authenticationFailed);
         QSignalSpy failed(m_client.get(), &WebSocketClient::reconnectFailed);
-        QSignalSpy connectedSpy(m_client.get(), &WebSocketClient::connected);
+        QSignalSpy closed(m_client.get(), &WebSocketClient::disconnected);
         LogCapture log;
         m_server->send(QStringLiteral("44{\"message\":\"Unauthorized\"}"));
         QTRY_COMPARE(rejected.count(), 1);
         QCOMPARE(rejected.constFirst().constFirst().toString(),
                  QStringLiteral("{\"message\":\"Unauthorized\"}"));
-        QCOMPARE(log.texts().constFirst(),
-                 QStringLiteral("❌ Socket.IO authentication failed: {\"message\":\"Unauthorized\"}"));
-        QVERIFY(m_client->isConnected()); // the socket is left open
-
-        m_server->dropClient();
-        QTRY_COMPARE(failed.count(), 1);
-        QTest::qWait(200);
+        QTRY_COMPARE(closed.count(), 1); // the link is not held open for a refused session
+        QVERIFY(!m_client->isConnected());
+        QTest::qWait(500); // a thousandfold the whole back-off and the slow retry
         QCOMPARE(m_server->connections(), 1);
-        QCOMPARE(connectedSpy.count(), 0);
+        QCOMPARE(failed.count(), 0);
+        QVERIFY(!log.texts().join('\n').contains(QLatin1String("Reconnecting")));
+    }
+
+    // A server that sends 41 ends the session; the client closes at once and comes back.
+    void serverDisconnectClosesTheLink()
+    {
+        m_client->setTimeScaleForTesting(0.01);
+        connectClient();
+        QSignalSpy closed(m_client.get(), &WebSocketClient::disconnected);
+        LogCapture log;
+        m_server->send(QStringLiteral("41"));
+        QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 500);
+        QTRY_COMPARE(m_server->connections(), 2);
+        QVERIFY(log.texts().contains(
+            QStringLiteral("🔄 Reconnecting in 1.0 seconds (attempt 1/10)...")));
+    }
+
+    // A server that accepts and at once ends every session climbs the whole back-off, then is
+    // tried only on the slow schedule.
+    void serverEndingEverySessionIsNotHammered()
+    {
+        m_client->setTimeScaleForTesting(0.001); // back-off 1-60 ms, slow retry 300 ms
+        m_server->connectReplies = {QStringLiteral("40{\"sid\":\"x\"}"), QStringLiteral("41")};
+        QSignalSpy failed(m_client.get(), &WebSocketClient::reconnectFailed);
+        LogCapture log;
+        m_client->connectToServer(m_server->url(), QStringLiteral("tok"), QString());
+        QTRY_COMPARE_WITH_TIMEOUT(failed.count(), 1, 5000);
+        QCOMPARE(m_server->connections(), 11);
+        QCOMPARE(log.texts().filter(QStringLiteral("(attempt 1/10)")).size(), 1);
+        QCOMPARE(log.texts().filter(QStringLiteral("(attempt 10/10)")).size(), 1);
+        QTest::qWait(700);
+        QCOMPARE(m_server->connections(), 13); // two slow retries
+        QCOMPARE(failed.count(), 1);
     }
 
     void backOffScheduleThenFailure()
@@ -431,27 +549,46 @@ private slots:
         QCOMPARE(log.count(QStringLiteral("❌ All reconnection attempts failed!")), 1);
         QCOMPARE(log.texts().filter(QStringLiteral("🔄 Attempting reconnection")).size(), 10);
 
-        // Nothing more is tried afterwards, not even when the server is back.
+        // Then the client keeps trying on the slow schedule and comes back with the server.
+        QVERIFY(log.texts().contains(QStringLiteral("🔄 Trying again in 5 minutes...")));
         FrameServer back;
         QVERIFY(back.listen(port));
-        QTest::qWait(300);
-        QCOMPARE(back.connections(), 0);
+        QSignalSpy connectedSpy(m_client.get(), &WebSocketClient::connected);
+        QTRY_COMPARE_WITH_TIMEOUT(back.connections(), 1, 2000);
+        back.send(QStringLiteral("40"));
+        QTRY_COMPARE(connectedSpy.count(), 1);
+        QCOMPARE(failed.count(), 1);
     }
 
-    void successfulAuthenticationResetsTheCount()
+    // The back-off starts over only once a link has stayed up for a minute.
+    void backOffResetsAfterAMinuteUp_data()
     {
-        m_client->setTimeScaleForTesting(0.001);
+        QTest::addColumn<int>("upMs");
+        QTest::addColumn<QString>("nextAttempt");
+        QTest::addRow("dropped at once") << 0 << "attempt 2/10";
+        QTest::addRow("up for a minute") << 900 << "attempt 1/10";
+    }
+
+    void backOffResetsAfterAMinuteUp()
+    {
+        QFETCH(int, upMs);
+        QFETCH(QString, nextAttempt);
+        m_client->setTimeScaleForTesting(0.01); // a minute is 600 ms
+        // Pings promised rarely, so the scaled dead-link check stays quiet.
+        m_server->openPacket = QStringLiteral("0{\"sid\":\"s\",\"pingInterval\":9000000,\"pingTimeout\":1}");
         connectClient();
-        LogCapture log;
         m_server->dropClient();
         QTRY_COMPARE(m_server->connections(), 2);
-        QTRY_VERIFY(m_server->frames.count(QStringLiteral("40{\"token\":\"tok\"}")) == 2);
+        QTRY_COMPARE(m_server->frames.count(QStringLiteral("40{\"token\":\"tok\"}")), 2);
         m_server->send(QStringLiteral("40"));
         QTRY_VERIFY(m_client->isConnected());
-        QTest::qWait(20);
+        QTest::qWait(upMs);
+        LogCapture log;
         m_server->dropClient();
         QTRY_COMPARE(m_server->connections(), 3);
-        QCOMPARE(log.texts().filter(QStringLiteral("🔄 Reconnecting in 1.0 seconds (attempt 1/10)...")).size(), 2);
+        const QStringList waits = log.texts().filter(QStringLiteral("🔄 Reconnecting in"));
+        QCOMPARE(waits.size(), 1);
+        QVERIFY2(waits.constFirst().contains(nextAttempt), qPrintable(waits.constFirst()));
     }
 
     void delays_data()

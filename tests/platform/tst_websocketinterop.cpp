@@ -25,6 +25,14 @@ private:
         return m_simulator.control("GET", QStringLiteral("/__control/socket/clients")).array();
     }
 
+    int links()
+    {
+        return m_simulator.control("GET", QStringLiteral("/__control/socket/links"))
+            .object()
+            .value("links")
+            .toInt(-1);
+    }
+
     void connectAndWait()
     {
         QSignalSpy connected(m_client.get(), &WebSocketClient::connected);
@@ -94,9 +102,48 @@ private slots:
         QTRY_COMPARE(rejected.count(), 1);
         QCOMPARE(rejected.constFirst().constFirst().toString(),
                  QStringLiteral("{\"message\":\"Unauthorized\"}"));
-        QTest::qWait(500);
+        // The refused link is closed at once rather than kept alive by pings.
+        QTRY_COMPARE_WITH_TIMEOUT(links(), 0, 1000);
+        QTest::qWait(1500); // longer than the first back-off step
         QCOMPARE(connected.count(), 0);
-        QCOMPARE(clients().size(), 0);
+        QCOMPARE(links(), 0);
+    }
+
+    void eventAskingForAnAckIsDeliveredAndAnswered()
+    {
+        connectAndWait();
+        QSignalSpy notifications(m_client.get(), &WebSocketClient::notificationReceived);
+        const QJsonObject data{{"notification", QJsonObject{{"type", "SYSTEM"}, {"title", "Ack me"}}},
+                               {"unreadCount", 1}};
+        const QJsonObject answer =
+            m_simulator
+                .control("POST", QStringLiteral("/__control/socket/emit"),
+                         QJsonDocument(QJsonObject{{"event", "notification:new"},
+                                                   {"data", data},
+                                                   {"ack", true}}))
+                .object();
+        QCOMPARE(answer.value("acknowledged").toInt(), 1);
+        QCOMPARE(notifications.count(), 1);
+        QCOMPARE(notifications.constFirst().at(1).toString(), QStringLiteral("Ack me"));
+    }
+
+    // The server ends the session and leaves the WebSocket open: the client closes it and
+    // comes back with a new session.
+    void endedSessionIsReplaced()
+    {
+        connectAndWait();
+        QSignalSpy closed(m_client.get(), &WebSocketClient::disconnected);
+        QSignalSpy connected(m_client.get(), &WebSocketClient::connected);
+        QElapsedTimer clock;
+        clock.start();
+        m_simulator.control("POST", QStringLiteral("/__control/socket/kick"));
+        QTRY_COMPARE_WITH_TIMEOUT(closed.count(), 1, 1000);
+        const qint64 closedAfter = clock.elapsed();
+        QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 1, 5000);
+        qInfo("session ended: link closed after %lld ms, new session after %lld ms", closedAfter,
+              clock.elapsed());
+        QTRY_COMPARE(clients().size(), 1);
+        QCOMPARE(links(), 1);
     }
 
     void endpointRestartedRestoresTheSubscription()

@@ -46,6 +46,13 @@ private slots:
                                                 << QByteArray("\"✅ مسابقه\"\n");
         QTest::addRow("leading spaces kept") << "info" << "  Log Level: INFO"
                                              << QByteArray("\"  Log Level: INFO\"\n");
+        // What a peer sends can be quoted in a line; one line never carries more than 500 of it.
+        QTest::addRow("500 characters kept") << "info" << QString(500, 'a')
+                                             << "\"" + QByteArray(500, 'a') + "\"\n";
+        QTest::addRow("longer clipped") << "info" << QString(100000, 'a')
+                                        << "\"" + QByteArray(500, 'a') + "\u2026\"\n";
+        QTest::addRow("emoji not halved") << "info" << QString(499, 'a') + QString::fromUtf8("😀b")
+                                          << "\"" + QByteArray(499, 'a') + "\u2026\"\n";
     }
 
     void lineFormat()

@@ -61,6 +61,11 @@ function attachRealtime(httpServer, state, { pingInterval, pingTimeout }) {
       return [...socket.rooms].filter((room) => room.startsWith(TOURNAMENT_ROOM)).map((room) => room.slice(TOURNAMENT_ROOM.length));
     },
 
+    // Engine.IO links open, with or without a Socket.IO session on them.
+    linkCount() {
+      return io.engine.clientsCount;
+    },
+
     silence(socket) {
       valves.get(socket.request).cut();
     },

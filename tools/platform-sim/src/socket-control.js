@@ -44,6 +44,16 @@ function pushEvent(realtime, filter, event, ...args) {
   return sockets.length;
 }
 
+// As pushEvent, but each event asks for an acknowledgement; resolves to how
+// many sockets acknowledged within the time given.
+function pushEventWithAck(realtime, filter, event, args, ms = 2000) {
+  const sockets = realtime.sockets(filter);
+  const acks = sockets.map((socket) => new Promise((resolve) => {
+    socket.timeout(ms).emit(event, ...args, (err) => resolve(!err));
+  }));
+  return Promise.all(acks).then((answers) => ({ delivered: sockets.length, acknowledged: answers.filter(Boolean).length }));
+}
+
 function notify(req, res, state, body, realtime) {
   const request = parseObject(body);
   if (!request || !isObject(request.notification)) return invalid(res);
@@ -64,8 +74,14 @@ function emit(req, res, state, body, realtime) {
   if (tournamentId !== undefined && typeof tournamentId !== 'string') return invalid(res, 'Invalid value for "tournamentId"');
   if (email !== undefined && !findAccount(email)) return unknownAccount(res);
 
+  if (request.ack !== undefined && typeof request.ack !== 'boolean') return invalid(res, 'Invalid value for "ack"');
+
   // Without "data" the event goes out with no argument at all, not with null.
   const args = 'data' in request ? [request.data] : [];
+  if (request.ack) {
+    return pushEventWithAck(realtime, { email, tournamentId }, event, args)
+      .then((counts) => sendJson(res, 200, { ok: true, ...counts }));
+  }
   const delivered = pushEvent(realtime, { email, tournamentId }, event, ...args);
   return sendJson(res, 200, { ok: true, delivered });
 }
@@ -95,7 +111,9 @@ const SOCKET_ROUTES = {
   '/__control/socket/events': { GET: (req, res, state) => sendJson(res, 200, state.socketEvents) },
   '/__control/socket/notify': { POST: notify },
   '/__control/socket/emit': { POST: emit },
+  '/__control/socket/links': { GET: (req, res, state, body, realtime) => sendJson(res, 200, { links: realtime.linkCount() }) },
   '/__control/socket/drop': { POST: onSockets((socket) => socket.disconnect(true), 'dropped') },
+  '/__control/socket/kick': { POST: onSockets((socket) => socket.disconnect(false), 'kicked') },
   '/__control/socket/silence': { POST: onSockets((socket, realtime) => realtime.silence(socket), 'silenced') },
   '/__control/socket/stop': { POST: toggle('stop') },
   '/__control/socket/start': { POST: toggle('start') },

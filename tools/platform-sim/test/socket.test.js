@@ -423,3 +423,31 @@ test('close() finishes promptly with ordinary and silenced links connected', BOU
   assert.equal(closed, 'closed');
   await Promise.all([ordinary.closed, silenced.closed, waiting.closed]);
 });
+
+test('emit with "ack" asks each socket for an acknowledgement and counts the answers', BOUNDED, async (t) => {
+  const sim = await startSimulator(t, FAST);
+  const answering = await connect(t, sim, PLAYER);
+  await connect(t, sim, CAPTAIN); // never answers
+  answering.ws.on('message', (data) => {
+    const match = /^42(\d+)\[/.exec(data.toString());
+    if (match) answering.send(`43${match[1]}[]`);
+  });
+  const started = Date.now();
+  assert.deepEqual(await control(sim, 'POST', 'socket/emit', { event: 'x', data: {}, ack: true }), { ok: true, delivered: 2, acknowledged: 1 });
+  assert.ok(Date.now() - started >= 1900, 'waits for the silent socket');
+  assert.match(await answering.next(), /^42\d+\["x",\{\}\]$/);
+  assert.equal((await call(sim, 'POST', '/__control/socket/emit', { body: { event: 'x', ack: 'yes' } })).status, 400);
+});
+
+test('kick ends the session with 41 and leaves the link open; links counts Engine.IO links', BOUNDED, async (t) => {
+  const sim = await startSimulator(t, FAST);
+  const player = await connect(t, sim, PLAYER);
+  await openLink(t, sim); // a link without a session
+  assert.deepEqual(await control(sim, 'GET', 'socket/links'), { links: 2 });
+  assert.deepEqual(await control(sim, 'POST', 'socket/kick', { email: PLAYER }), { ok: true, kicked: 1 });
+  assert.equal(await player.next(), '41');
+  await sleep(DEAD_AFTER);
+  assert.ok(player.isOpen);
+  assert.deepEqual(await clients(sim), []);
+  assert.deepEqual(await control(sim, 'GET', 'socket/links'), { links: 2 });
+});
