@@ -36,7 +36,7 @@ struct ApiClient::Transfer
     {
         const qint64 room = ApiAnswer::MaximumBodySize + 1 - body.size();
         if (room > 0)
-            body += reply->read(room);
+            body += reply->read(qMin(room, reply->bytesAvailable()));
         tooLarge = body.size() > ApiAnswer::MaximumBodySize;
     }
 };

@@ -73,6 +73,10 @@ bool platformIsLocal()
 bool DashboardWindow::isAllowedUrl(const QString &url) const
 {
     const QUrl address(url, QUrl::TolerantMode);
+    // QUrl keeps the scheme and host of an address it could not read (say, a port that is no
+    // number): such an address is no page of the platform.
+    if (!address.isValid())
+        return false;
     const QString scheme = address.scheme();
     const QString host = address.host(QUrl::FullyDecoded);
     const QString domain = Config::platformDomain();
@@ -86,7 +90,9 @@ bool DashboardWindow::isAllowedUrl(const QString &url) const
 bool DashboardWindow::isLogoutUrl(const QString &url) const
 {
     const QUrl address(url, QUrl::TolerantMode);
-    return address.scheme() == QLatin1String("app") && address.host() == QLatin1String("logout")
+    // Valid first: "app://logout:x" has the scheme and host of the sign-out address.
+    return address.isValid() && address.scheme() == QLatin1String("app")
+        && address.host() == QLatin1String("logout")
         && (address.path().isEmpty() || address.path() == QLatin1String("/"))
         && !address.hasQuery() && !address.hasFragment() && address.userInfo().isEmpty()
         && address.port() == -1;

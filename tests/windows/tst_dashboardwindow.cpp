@@ -164,6 +164,8 @@ private slots:
         QTest::addRow("sign-out in a query") << "https://evil.com/?next=app://logout" << false << "browser";
         QTest::addRow("sign-out in a fragment") << "https://evil.com/#app://logout" << false << "browser";
         QTest::addRow("sign-out with a query") << "app://logout?x=1" << false << "refused";
+        QTest::addRow("sign-out with an unreadable port") << "app://logout:x" << false << "refused";
+        QTest::addRow("platform with an unreadable port") << "https://corvanta.gg:x/" << false << "browser";
         QTest::addRow("file on the domain") << "file://corvanta.gg/etc/passwd" << true << "refused";
         QTest::addRow("javascript") << "javascript://corvanta.gg/%0Aalert(1)" << true << "refused";
         QTest::addRow("ftp") << "ftp://corvanta.gg/" << false << "refused";
