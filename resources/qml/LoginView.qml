@@ -13,6 +13,8 @@ Rectangle {
 
     Keys.onReturnPressed: signIn()
     Keys.onEnterPressed: signIn()
+    // The user can type the e-mail address at once, without a click first.
+    Component.onCompleted: emailField.forceActiveFocus()
 
     // Where the form may go: above the version line. The form is centred in it while it fits;
     // when an error takes room, the gaps shrink first, then the error box, so the fields and the

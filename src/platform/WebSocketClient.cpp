@@ -45,7 +45,11 @@ WebSocketClient::WebSocketClient(QObject *parent)
     connect(m_socket, &QWebSocket::disconnected, this, &WebSocketClient::onDisconnected);
     connect(m_socket, &QWebSocket::textMessageReceived, this,
             &WebSocketClient::onTextMessageReceived);
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+    connect(m_socket, &QWebSocket::errorOccurred, this,
+#else
     connect(m_socket, QOverload<QAbstractSocket::SocketError>::of(&QWebSocket::error), this,
+#endif
             &WebSocketClient::onError);
 
     m_heartbeatTimer.setInterval(HeartbeatIntervalMs);

@@ -99,6 +99,13 @@ private slots:
         QCOMPARE(item("signInLabel")->property("text").toString(), QStringLiteral("Sign in"));
     }
 
+    void typingGoesToTheEmailFieldAtOnce()
+    {
+        QTRY_VERIFY(item("emailField")->hasActiveFocus());
+        type(QStringLiteral("a@b"));
+        QCOMPARE(item("emailField")->property("text").toString(), QStringLiteral("a@b"));
+    }
+
     void emptyFieldsAreRefusedWithoutRequest_data()
     {
         QTest::addColumn<QString>("email");
