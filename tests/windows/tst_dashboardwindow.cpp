@@ -411,7 +411,7 @@ private slots:
         QSignalSpy loading(webView(), SIGNAL(loadingChanged(QQuickWebViewLoadRequest*)));
         const QPointF retry = item("retryButton")->mapToScene(QPointF(60, 20));
         QTest::mouseClick(m_window.get(), Qt::LeftButton, Qt::NoModifier, retry.toPoint());
-        QTRY_VERIFY(loading.count() >= 1);
+        QTRY_VERIFY_WITH_TIMEOUT(loading.count() >= 1, 20000); // the web engine is slow under load
         QTRY_VERIFY_WITH_TIMEOUT(item("errorCover")->isVisible(), 20000);
 
         QSignalSpy logout(m_window.get(), &DashboardWindow::logoutRequested);
