@@ -1,6 +1,7 @@
-// Detection on synthetic game screens at four resolutions, each against the straightforward
-// pipeline in the same run: the whole frame in grey at full resolution, matched against the
-// template at its own size.
+// Detection on synthetic game screens of every common shape, with the interface drawn in
+// proportion to the screen's height and at the pictures' own size, each against the fixed-size
+// search in the same run: the pictures matched at their own size only, in the same regions, at
+// half resolution.
 #include "InvitationDetector.h"
 #include "LobbyDetector.h"
 #include "SyntheticScreen.h"
@@ -16,15 +17,21 @@
 
 namespace {
 
-const std::array<cv::Size, 4> resolutions = {cv::Size(1280, 720), cv::Size(1920, 1080),
-                                             cv::Size(2560, 1440), cv::Size(3840, 2160)};
+const std::array<cv::Size, 7> resolutions = {cv::Size(1280, 720),  cv::Size(1920, 1080),
+                                             cv::Size(1920, 1200), cv::Size(2560, 1080),
+                                             cv::Size(2560, 1440), cv::Size(3440, 1440),
+                                             cv::Size(3840, 2160)};
 // Slots 0, 1, 5 and 8 taken.
 const SyntheticScreen::SlotMask occupied = {true, true, false, false, false,
                                             true, false, false, true, false};
 
-cv::Size resolution(const benchmark::State &state)
+// range(0): the resolution; range(1): 0 the interface in proportion to the height, 1 at its own size.
+SyntheticScreen screenFor(const benchmark::State &state)
 {
-    return resolutions[size_t(state.range(0))];
+    const cv::Size size = resolutions[size_t(state.range(0))];
+    SyntheticScreen screen(size);
+    screen.setScale(state.range(1) == 0 ? size.height / 1080.0 : 1.0);
+    return screen;
 }
 
 cv::Mat templ(const char *name)
@@ -32,41 +39,34 @@ cv::Mat templ(const char *name)
     return loadTemplateImage(QStringLiteral(":/templates/") + QLatin1String(name));
 }
 
-// Full frame, full resolution: the pipeline without the regions and the halving.
-double naiveBest(const cv::Mat &grey, const cv::Mat &picture, cv::Point *where = nullptr)
-{
-    if (grey.cols < picture.cols || grey.rows < picture.rows)
-        return 0.0;
-    cv::Mat scores;
-    cv::matchTemplate(grey, picture, scores, cv::TM_CCOEFF_NORMED);
-    double best = 0.0;
-    cv::minMaxLoc(scores, nullptr, &best, nullptr, where);
-    return best;
-}
-
 void invitationDetection(benchmark::State &state)
 {
-    const cv::Mat frame = SyntheticScreen(resolution(state)).renderInvitation();
+    const SyntheticScreen screen = screenFor(state);
+    const cv::Mat frame = screen.renderInvitation();
     InvitationDetector detector;
     detector.loadTemplates(QStringLiteral(":/templates"));
-    bool found = false;
+    InvitationDetector::Invitation found;
     for (auto _ : state) {
-        found = detector.detectInvitation(frame) && detector.findAcceptButton(frame).x >= 0;
+        found = detector.detect(frame);
         benchmark::DoNotOptimize(found);
     }
-    state.counters["found"] = found;
+    state.counters["found"] = found.visible && found.acceptButton.x >= 0;
+    state.counters["off_px"] = found.acceptButton.x >= 0
+        ? cv::norm(found.acceptButton - screen.acceptCentre())
+        : -1;
 }
 
-void invitationNaive(benchmark::State &state)
+void invitationFixedSize(benchmark::State &state)
 {
-    const cv::Mat frame = SyntheticScreen(resolution(state)).renderInvitation();
+    const SyntheticScreen screen = screenFor(state);
+    const cv::Mat frame = screen.renderInvitation();
     const cv::Mat popup = templ("invitation_popup.png");
     const cv::Mat accept = templ("accept_button.png");
+    const cv::Mat region = frame(InvitationDetector::searchRegion(frame.size()));
     bool found = false;
     for (auto _ : state) {
-        cv::Mat grey;
-        cv::cvtColor(frame, grey, cv::COLOR_BGR2GRAY);
-        found = naiveBest(grey, popup) >= 0.65 && naiveBest(grey, accept) >= 0.7;
+        found = findTemplate(region, popup, 0.65, 0.5).center.x >= 0
+            && findTemplate(region, accept, 0.7, 0.5).center.x >= 0;
         benchmark::DoNotOptimize(found);
     }
     state.counters["found"] = found;
@@ -74,7 +74,7 @@ void invitationNaive(benchmark::State &state)
 
 void lobbyDetection(benchmark::State &state)
 {
-    const cv::Mat frame = SyntheticScreen(resolution(state)).renderLobby(occupied);
+    const cv::Mat frame = screenFor(state).renderLobby(occupied);
     LobbyDetector detector;
     detector.loadTemplates(QStringLiteral(":/templates"));
     int count = -1;
@@ -85,55 +85,54 @@ void lobbyDetection(benchmark::State &state)
     state.counters["occupied"] = count;
 }
 
-void lobbyNaive(benchmark::State &state)
+void lobbyFixedSize(benchmark::State &state)
 {
-    const SyntheticScreen screen(resolution(state));
+    const SyntheticScreen screen = screenFor(state);
     const cv::Mat frame = screen.renderLobby(occupied);
     const cv::Mat header = templ("lobby_header.png");
     const cv::Mat coach = templ("lobby_coach_header.png");
     const cv::Mat empty = templ("slot_empty.png");
+    const int half = frame.cols / 2;
+    const cv::Mat top = frame(cv::Rect(frame.cols - half, 0, half, int(frame.rows * 0.3)));
+    const cv::Mat upper = frame(cv::Rect(frame.cols - half, 0, half, int(frame.rows * 0.6)));
     const SyntheticScreen::SlotRects places = screen.slotRects();
     int count = -1;
     for (auto _ : state) {
-        cv::Mat grey;
-        cv::cvtColor(frame, grey, cv::COLOR_BGR2GRAY);
         count = -1;
-        if (naiveBest(grey, header) >= 0.7 && naiveBest(grey, coach) >= 0.7) {
+        if (findTemplate(top, header, 0.7, 0.5).center.x >= 0
+            && findTemplate(upper, coach, 0.7, 0.5).center.x >= 0) {
             count = 0;
-            for (const cv::Rect &slot : places) {
-                cv::Mat fitted = empty;
-                if (slot.height < empty.rows || slot.width < empty.cols) {
-                    const double fit = std::min(double(slot.width) / empty.cols,
-                                                double(slot.height) / empty.rows);
-                    cv::resize(empty, fitted, cv::Size(), fit, fit, cv::INTER_AREA);
-                }
-                count += naiveBest(grey(slot), fitted) < 0.25;
-            }
+            for (const cv::Rect &slot : places)
+                count += findTemplate(frame(slot), empty, 0.25, 0.5).confidence < 0.25;
         }
         benchmark::DoNotOptimize(count);
     }
     state.counters["occupied"] = count;
 }
 
-void resolutionsArgs(benchmark::internal::Benchmark *benchmark)
+void screensArgs(benchmark::internal::Benchmark *benchmark)
 {
-    for (int i = 0; i < int(resolutions.size()); ++i)
-        benchmark->Arg(i);
-    benchmark->ArgName("resolution")->Unit(benchmark::kMillisecond);
+    for (int i = 0; i < int(resolutions.size()); ++i) {
+        benchmark->Args({i, 0});
+        if (resolutions[size_t(i)].height >= 1080 && resolutions[size_t(i)].height != 1080)
+            benchmark->Args({i, 1});
+    }
+    benchmark->ArgNames({"resolution", "own_size"})->Unit(benchmark::kMillisecond);
 }
 
 } // namespace
 
-BENCHMARK(invitationDetection)->Apply(resolutionsArgs);
-BENCHMARK(invitationNaive)->Apply(resolutionsArgs);
-BENCHMARK(lobbyDetection)->Apply(resolutionsArgs);
-BENCHMARK(lobbyNaive)->Apply(resolutionsArgs);
+BENCHMARK(invitationDetection)->Apply(screensArgs);
+BENCHMARK(invitationFixedSize)->Apply(screensArgs);
+BENCHMARK(lobbyDetection)->Apply(screensArgs);
+BENCHMARK(lobbyFixedSize)->Apply(screensArgs);
 
 int main(int argc, char **argv)
 {
     // The detectors log every detection; a benchmark's loop would bury its figures under them.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
-    std::printf("resolution index: 0 = 1280x720, 1 = 1920x1080, 2 = 2560x1440, 3 = 3840x2160\n");
+    std::printf("resolution index: 0 = 1280x720, 1 = 1920x1080, 2 = 1920x1200, 3 = 2560x1080, "
+                "4 = 2560x1440, 5 = 3440x1440, 6 = 3840x2160\n");
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

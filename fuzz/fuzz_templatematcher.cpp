@@ -1,4 +1,4 @@
-// findTemplate on any image and template: sizes from empty through 1 x 1 to larger than the other
+// findTemplate and findScaledTemplate on any image and template: sizes from empty through 1 x 1 to larger than the other
 // picture, one to four channels, every depth OpenCV has, the image possibly a region of a larger
 // frame (as the detectors pass it), any threshold and scale. OpenCV's refusals arrive as
 // cv::Exception, which the detectors catch; anything else escaping, a crash, or a match outside
@@ -142,5 +142,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         return 0;
     }
     checkMatch(match, image, templ, threshold, scale);
+
+    // The same pictures searched over sizes, the setting taken as a guess beside the own size.
+    try {
+        match = findScaledTemplate(image, templ, threshold, {1.0, scale * 2.0});
+    } catch (const cv::Exception &) {
+        return 0;
+    }
+    if (match.center == cv::Point(-1, -1)) {
+        FUZZ_EXPECT(match.box == cv::Rect());
+    } else {
+        FUZZ_EXPECT(match.confidence >= threshold);
+        FUZZ_EXPECT(match.scale > 0.0);
+        // Away from findTemplate's own-size answer, the box is the picture at the size found.
+        if (match.scale != 1.0)
+            FUZZ_EXPECT((cv::Rect(0, 0, image.cols, image.rows) & match.box) == match.box);
+    }
     return 0;
 }

@@ -45,12 +45,23 @@ Rectangle {
         }
     }
 
-    // The page queues its messages for the launcher; collect them a few times a second.
+    // The page queues its messages for the launcher; collect them a few times a second while the
+    // window is shown. A hidden page keeps what it queues until the window is shown again: polling
+    // it would keep the launcher and its web engine busy while the user has put it away.
     Timer {
         interval: 100
         repeat: true
-        running: true
-        onTriggered: webView.runJavaScript(dashboardWindow.webMessageScript(), function(result) {
+        running: root.Window.visibility !== Window.Hidden
+        onTriggered: root.collectWebMessages()
+    }
+
+    Connections {
+        target: dashboardWindow
+        function onCollectRequested() { root.collectWebMessages() }
+    }
+
+    function collectWebMessages() {
+        webView.runJavaScript(dashboardWindow.webMessageScript(), function(result) {
             dashboardWindow.receiveWebMessages(result)
         })
     }

@@ -125,7 +125,10 @@ Item {
             radius: 4
             color: "#ffffff"
 
+            // Only while the widget is shown: with no window on screen to pace it, an animation
+            // ticks the whole program sixty times a second.
             SequentialAnimation on opacity {
+                running: root.Window.visibility !== Window.Hidden
                 loops: Animation.Infinite
                 NumberAnimation { from: 1.0; to: 0.3; duration: 800 }
                 NumberAnimation { from: 0.3; to: 1.0; duration: 800 }

@@ -42,8 +42,8 @@ build_fuzzers() {
   FUZZ_BUILD_DIR=${FUZZ_BUILD_DIR:-$root/build-fuzz}
   export FUZZ_BUILD_DIR
   CC=clang CXX=clang++ cmake -S "$root" -B "$FUZZ_BUILD_DIR" -G Ninja \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWITH_FUZZERS=ON -DBUILD_TESTING=OFF >/dev/null
-  cmake --build "$FUZZ_BUILD_DIR" --target corvanta_fuzzers
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWITH_FUZZERS=ON -DBUILD_TESTING=OFF >/dev/null &&
+    cmake --build "$FUZZ_BUILD_DIR" --target corvanta_fuzzers
 }
 
 run_fuzzers() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QVariantMap>
 
@@ -35,6 +36,9 @@ public:
     // tray's "Show Window" and by a second start of the program.
     void showWindow();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 signals:
     void applicationReady();
     void applicationShuttingDown();
@@ -60,6 +64,7 @@ private:
     void stopServices();
     void connectWebSocket();
     void disconnectWebSocket();
+    void quitIfNoWindowLeft();
 
     // Owned components, destroyed in reverse order.
     std::unique_ptr<AuthManager> m_authManager;
@@ -72,6 +77,8 @@ private:
     std::unique_ptr<SystemTrayManager> m_trayManager;
     std::unique_ptr<LoginWindow> m_loginWindow;
     std::unique_ptr<DashboardWindow> m_dashboardWindow;
+    // A replaced dashboard handing on its page's last messages; it deletes itself.
+    QPointer<DashboardWindow> m_retiringDashboard;
 
     bool m_initialized = false;
 };

@@ -9,22 +9,36 @@
 #include <QApplication>
 #include <QDir>
 #include <QLockFile>
+#include <QStandardPaths>
 
 #include <exception>
 #include <memory>
 
 namespace {
 
+// The user's own folder for the lock and the channel. Windows gives every user a temporary folder
+// of their own; elsewhere the temporary folder is shared by all users of the machine, so the
+// user's runtime folder is used (XDG_RUNTIME_DIR, or a private folder that the toolkit makes
+// under the temporary one when that is unset).
+QString perUserFolder()
+{
+#if defined(Q_OS_WIN)
+    return QDir::tempPath();
+#else
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime.isEmpty() ? QDir::tempPath() : runtime;
+#endif
+}
+
 QString singleInstanceLockPath()
 {
-    return QDir::tempPath() + QLatin1Char('/') + QStringLiteral("CorvantaLauncherSingleton")
+    return perUserFolder() + QLatin1Char('/') + QStringLiteral("CorvantaLauncherSingleton")
         + QStringLiteral(".lock");
 }
 
-// Per user, like the lock: the temporary directory is the user's own.
 QString instanceChannelName()
 {
-    return QDir::tempPath() + QStringLiteral("/CorvantaLauncherSingleton.channel");
+    return perUserFolder() + QStringLiteral("/CorvantaLauncherSingleton.channel");
 }
 
 // Everything from creating the launcher to the end of the event loop runs inside the fatal-error

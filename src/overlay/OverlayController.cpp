@@ -313,6 +313,7 @@ void OverlayController::processIdle()
         return;
     logInfo(QStringLiteral("Dota 2 detected with pending match - starting overlay session"));
     m_liveMatchWindow->hideWidget();
+    m_overlayWindow->positionOnGameScreen();
 
     MatchData match;
     match.matchId = m_pendingMatch.value(QLatin1String("matchId")).toString();
@@ -347,6 +348,10 @@ void OverlayController::processWaitingForGame()
         return;
     logInfo(QStringLiteral("Dota 2 detected!"));
     m_liveMatchWindow->hideWidget();
+    // The overlay was placed when the launcher started, perhaps before the game ran, and the
+    // periodic placement comes only every ten seconds: an invitation on another monitor would be
+    // guided on the wrong one until then.
+    m_overlayWindow->positionOnGameScreen();
     emit statusUpdate(QStringLiteral("GAME_DETECTED"));
     if (m_matchData && m_matchData->isJoinedLobby) {
         logInfo(QStringLiteral("Skipping to JOINING_SLOT (player already in lobby)"));
@@ -484,6 +489,8 @@ void OverlayController::takeMatchPayload(const QJsonObject &payload)
     if (payload.isEmpty())
         return;
     const QJsonObject match = parseMatchNotification(payload, m_userId);
-    if (!match.isEmpty())
-        handleUpcomingMatch(match);
+    if (match.isEmpty())
+        return;
+    ++m_matchPushes;
+    handleUpcomingMatch(match);
 }

@@ -2,6 +2,7 @@
 
 #include "MatchData.h"
 #include "OverlayState.h"
+#include "PlatformBridge.h"
 
 #include <QDateTime>
 #include <QFutureWatcher>
@@ -20,7 +21,6 @@ class InvitationDetector;
 class LiveMatchWindow;
 class LobbyDetector;
 class OverlayWindow;
-class PlatformBridge;
 class QTimer;
 class WebSocketClient;
 
@@ -75,7 +75,8 @@ public:
     void start();
     void stop();
 
-    // Asks the platform for the live game; the answer goes to handleUpcomingMatch.
+    // Asks the platform for the live game; the answer goes to handleUpcomingMatch unless a socket
+    // event about the match came while it was on its way.
     void fetchUpcomingMatch();
 
     // Observers.
@@ -175,12 +176,14 @@ private:
     OverlayState m_state = IDLE;
     std::unique_ptr<MatchData> m_matchData;
     QJsonObject m_pendingMatch;
+    quint64 m_matchPushes = 0; // socket events that reached handleUpcomingMatch
     bool m_userInLobby = false;
     bool m_running = false;
     int m_playerCount = 0;
     bool m_overlayHiddenForFocus = false;
     bool m_gameWasOpen = false; // the game window existed at the last look in states 1 to 6
     QDateTime m_lastDetectionAt;
+    FramePlacement m_framePlacement; // of the last captured frame
     DetectionResults m_results;
     bool m_invitationDetectionRunning = false;
     bool m_lobbyDetectionRunning = false;

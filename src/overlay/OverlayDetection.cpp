@@ -40,7 +40,12 @@ cv::Mat OverlayController::captureGameFrame()
 {
     if (!m_bridge->isDota2Foreground())
         return cv::Mat();
-    return m_bridge->captureDota2Window();
+    cv::Mat frame = m_bridge->captureDota2Window();
+    // The answers about this frame are placed where its pixels are: in a window, on another
+    // screen, under display scaling.
+    if (!frame.empty())
+        m_framePlacement = m_bridge->framePlacement();
+    return frame;
 }
 
 // The game window closed or hidden: back to waiting for it.
@@ -75,10 +80,12 @@ void OverlayController::startInvitationDetection(const cv::Mat &frame)
     const InvitationDetector *detector = m_invitationDetector.get();
     m_invitationWatcher->setFuture(QtConcurrent::run([detector, frame] {
         return guarded<InvitationOutcome>(QStringLiteral("Invitation"), [&] {
+            // One search for the popup answers both: the button is looked for inside it.
+            const InvitationDetector::Invitation invitation = detector->detect(frame);
             InvitationOutcome outcome;
-            outcome.found = detector->detectInvitation(frame);
+            outcome.found = invitation.visible;
             if (outcome.found)
-                outcome.acceptButton = detector->findAcceptButton(frame);
+                outcome.acceptButton = invitation.acceptButton;
             return outcome;
         });
     }));
@@ -138,7 +145,8 @@ void OverlayController::pointAtAcceptButton()
 {
     const cv::Point accept = m_results.acceptButtonPos;
     if (accept.x >= 0 && accept.y >= 0)
-        m_overlayWindow->guidanceRenderer()->setPointer(QPointF(accept.x, accept.y));
+        m_overlayWindow->guidanceRenderer()->setPointer(
+            m_framePlacement.toOverlay(QPointF(accept.x, accept.y)));
 }
 
 // Frames the slots to take from the latest lobby result, or, once the player sits in a correct
@@ -183,7 +191,7 @@ void OverlayController::highlightSlotsToTake()
         const QRectF rect(slot.x, slot.y, slot.width, slot.height);
         box = box.isEmpty() ? rect : box.united(rect);
     }
-    m_overlayWindow->guidanceRenderer()->setBoundingBox(box);
+    m_overlayWindow->guidanceRenderer()->setBoundingBox(m_framePlacement.toOverlay(box));
 }
 
 void OverlayController::processWaitingForPlayers()

@@ -47,10 +47,18 @@ void OverlayController::fetchUpcomingMatch()
 {
     // A reply may arrive after the controller is gone: the REST client outlives it.
     QPointer<OverlayController> self(this);
+    const quint64 pushesBefore = m_matchPushes;
     m_api->getLiveGame(
-        [self](const QJsonObject &response) {
-            if (self)
-                self->handleUpcomingMatch(response);
+        [self, pushesBefore](const QJsonObject &response) {
+            if (!self)
+                return;
+            // The answer may have been written before the event: a match announced just after
+            // the request must not be wiped by the older "no match".
+            if (self->m_matchPushes != pushesBefore) {
+                logDebug(QStringLiteral("Live-game answer older than a socket event, ignored"));
+                return;
+            }
+            self->handleUpcomingMatch(response);
         },
         [](const QString &error) { logDebug(QStringLiteral("No upcoming match: %1").arg(error)); });
 }

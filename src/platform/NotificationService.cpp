@@ -14,6 +14,9 @@ NotificationService::NotificationService(ApiClient *apiClient, QSystemTrayIcon *
     , m_trayIcon(trayIcon)
 {
     connect(&m_pollTimer, &QTimer::timeout, this, &NotificationService::pollNotifications);
+    m_balloonTimer.setSingleShot(true);
+    m_balloonTimer.setInterval(BalloonIntervalMs);
+    connect(&m_balloonTimer, &QTimer::timeout, this, &NotificationService::showHeldBalloon);
     logInfo(QStringLiteral("NotificationService initialized"));
 }
 
@@ -36,12 +39,38 @@ QSystemTrayIcon::MessageIcon NotificationService::iconForType(const QString &typ
 void NotificationService::showNotification(const QString &title, const QString &message,
                                            QSystemTrayIcon::MessageIcon icon)
 {
-    if (!m_trayIcon || !QSystemTrayIcon::isSystemTrayAvailable()) {
+    // Asking the desktop whether it has a tray is a round trip to the display server: once a
+    // balloon, not once a notification.
+    if (!m_trayIcon || (!m_balloonTimer.isActive() && !QSystemTrayIcon::isSystemTrayAvailable())) {
         logWarn(QStringLiteral("System tray not available for notifications"));
         return;
     }
-    m_trayIcon->showMessage(title, message, icon, 5000);
-    logDebug(QStringLiteral("Notification shown: %1 - %2").arg(title, message));
+    if (!m_balloonTimer.isActive()) {
+        showBalloon({title, message, icon});
+        return;
+    }
+    // MessageIcon grows with urgency: Information, Warning, Critical.
+    if (m_heldCount == 0 || icon >= m_held.icon)
+        m_held = {title, message, icon};
+    ++m_heldCount;
+}
+
+void NotificationService::showBalloon(const Balloon &balloon)
+{
+    m_trayIcon->showMessage(balloon.title, balloon.message, balloon.icon, 5000);
+    logDebug(QStringLiteral("Notification shown: %1 - %2").arg(balloon.title, balloon.message));
+    m_balloonTimer.start();
+}
+
+void NotificationService::showHeldBalloon()
+{
+    if (m_heldCount == 0 || !m_trayIcon || !QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    Balloon balloon = m_held;
+    if (m_heldCount > 1)
+        balloon.message += QStringLiteral("\n(+%1 more)").arg(m_heldCount - 1);
+    m_heldCount = 0;
+    showBalloon(balloon);
 }
 
 void NotificationService::pollNotifications()

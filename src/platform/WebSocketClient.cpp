@@ -52,6 +52,8 @@ WebSocketClient::WebSocketClient(QObject *parent)
 #endif
             &WebSocketClient::onError);
 
+    m_receivedTimer.setInterval(0);
+    connect(&m_receivedTimer, &QTimer::timeout, this, &WebSocketClient::handleReceivedSlice);
     m_heartbeatTimer.setInterval(HeartbeatIntervalMs);
     connect(&m_heartbeatTimer, &QTimer::timeout, this, &WebSocketClient::sendHeartbeat);
     m_reconnectTimer.setSingleShot(true);
@@ -190,13 +192,16 @@ void WebSocketClient::onConnected()
     m_connected = true;
     m_authenticated = false;
     m_engineOpened = false;
+    m_subscriptionSent = false;
 }
 
 void WebSocketClient::onDisconnected()
 {
+    handleAllReceived();
     logWarn(QStringLiteral("❌ WebSocket disconnected"));
     m_connected = false;
     m_authenticated = false;
+    m_subscriptionSent = false;
     m_heartbeatTimer.stop();
     m_silenceTimer.stop();
     m_stableTimer.stop();
@@ -243,7 +248,37 @@ void WebSocketClient::onError(QAbstractSocket::SocketError socketError)
     emit error(text);
 }
 
+// One read can bring thousands of frames, and handling one (parsing, the notification's
+// balloon and badge) costs far more than reading it. Frames are therefore handed on in slices of a
+// few milliseconds between which the event loop runs: a burst never stalls the windows, and
+// every frame still counts as a sign of life the moment it is read.
 void WebSocketClient::onTextMessageReceived(const QString &message)
+{
+    m_lastFrame.start();
+    m_received.enqueue(message);
+    if (!m_receivedTimer.isActive())
+        m_receivedTimer.start();
+}
+
+void WebSocketClient::handleReceivedSlice()
+{
+    QElapsedTimer slice;
+    slice.start();
+    while (!m_received.isEmpty() && slice.elapsed() < ReceivedSliceMs)
+        handleMessage(m_received.dequeue());
+    if (m_received.isEmpty())
+        m_receivedTimer.stop();
+}
+
+// Everything the link brought, before what follows its end.
+void WebSocketClient::handleAllReceived()
+{
+    m_receivedTimer.stop();
+    while (!m_received.isEmpty())
+        handleMessage(m_received.dequeue());
+}
+
+void WebSocketClient::handleMessage(const QString &message)
 {
     using Kind = SocketIoPacket::Kind;
     const SocketIoPacket packet = SocketIoPacket::parse(message);
@@ -318,6 +353,14 @@ void WebSocketClient::handleServerPing()
 
 void WebSocketClient::handleSilentLink()
 {
+    // Any frame proves the link alive: behind a long burst of events the next ping may simply not
+    // have been read yet.
+    const qint64 quietMs = m_lastFrame.elapsed();
+    const int limitMs = scaled(m_silenceLimitMs);
+    if (m_lastFrame.isValid() && quietMs < limitMs) {
+        m_silenceTimer.start(int(limitMs - quietMs));
+        return;
+    }
     logWarn(QStringLiteral("⚠️ No ping from the server for %1 ms, closing the connection")
                 .arg(m_silenceLimitMs));
     // abort(), not close(): a closing handshake would wait for a peer that no longer answers.
@@ -337,11 +380,10 @@ void WebSocketClient::handleAuthenticated()
     logDebug(QStringLiteral("💓 Heartbeat timer started (%1ms interval)").arg(HeartbeatIntervalMs));
     emit connected();
 
-    if (!m_currentTournament.isEmpty()) {
+    // A handler of connected() may have subscribed already; the platform hears it once a link.
+    if (!m_currentTournament.isEmpty() && !m_subscriptionSent) {
         logInfo(QStringLiteral("🔄 Resubscribing to tournament: %1").arg(m_currentTournament));
-        const QString tournamentId = m_currentTournament;
-        m_currentTournament.clear();
-        subscribeToTournament(tournamentId);
+        sendSubscription();
     }
 }
 
@@ -443,14 +485,24 @@ void WebSocketClient::subscribeToTournament(const QString &tournamentId)
     }
     if (!m_currentTournament.isEmpty() && m_currentTournament != tournamentId)
         unsubscribeFromTournament(m_currentTournament);
+    if (tournamentId == m_currentTournament && m_subscriptionSent) {
+        logDebug(QStringLiteral("Already subscribed to tournament: %1").arg(tournamentId));
+        return;
+    }
     m_currentTournament = tournamentId;
     if (m_authenticated) {
-        sendEvent({QStringLiteral("subscribe:tournament"), tournamentId});
-        logInfo(QStringLiteral("📤 Subscribing to tournament: %1").arg(tournamentId));
+        sendSubscription();
     } else {
         logInfo(QStringLiteral("📋 Tournament subscription queued: %1 (will subscribe after auth)")
                     .arg(tournamentId));
     }
+}
+
+void WebSocketClient::sendSubscription()
+{
+    sendEvent({QStringLiteral("subscribe:tournament"), m_currentTournament});
+    m_subscriptionSent = true;
+    logInfo(QStringLiteral("📤 Subscribing to tournament: %1").arg(m_currentTournament));
 }
 
 void WebSocketClient::unsubscribeFromTournament(const QString &tournamentId)
@@ -458,8 +510,10 @@ void WebSocketClient::unsubscribeFromTournament(const QString &tournamentId)
     const QString id = tournamentId.isEmpty() ? m_currentTournament : tournamentId;
     if (id.isEmpty())
         return;
-    if (id == m_currentTournament)
+    if (id == m_currentTournament) {
         m_currentTournament.clear();
+        m_subscriptionSent = false;
+    }
     if (m_authenticated) {
         sendEvent({QStringLiteral("unsubscribe:tournament"), id});
         logInfo(QStringLiteral("📤 Unsubscribing from tournament: %1").arg(id));

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QAbstractSocket>
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QObject>
+#include <QQueue>
 #include <QString>
 #include <QStringList>
 #include <QTimer>
@@ -21,6 +23,7 @@ class WebSocketClient : public QObject
 
 public:
     static constexpr int HeartbeatIntervalMs = 25000;
+    static constexpr int ReceivedSliceMs = 5; // the longest the received frames hold the thread
     static constexpr int MaxReconnectAttempts = 10;
     // A link counts as working again, and the back-off starts over, only after it has stayed up
     // this long: a server that accepts and then drops every connection is not hammered.
@@ -69,10 +72,13 @@ private slots:
     void onConnected();
     void onDisconnected();
     void onTextMessageReceived(const QString &message);
+    void handleReceivedSlice();
     void onError(QAbstractSocket::SocketError socketError);
     void sendHeartbeat();
 
 private:
+    void handleMessage(const QString &message);
+    void handleAllReceived();
     void openSocket();
     void attemptReconnect();
     void closeSocket();
@@ -87,6 +93,7 @@ private:
     void handleNotification(const QJsonObject &data);
     void handleSilentLink();
     void sendEvent(const QStringList &eventAndArgs);
+    void sendSubscription();
     int scaled(int milliseconds) const;
 
     QWebSocket *m_socket;
@@ -106,6 +113,10 @@ private:
     bool m_engineOpened = false; // this link has had its Engine.IO OPEN
     bool m_sessionRefused = false; // the server refused the CONNECT: nothing to retry
     bool m_slowRetry = false; // the back-off is used up; retrying every SlowRetryMs
+    bool m_subscriptionSent = false; // this link carries the subscription to m_currentTournament
+    QElapsedTimer m_lastFrame;
+    QQueue<QString> m_received; // frames read but not yet handled, in order
+    QTimer m_receivedTimer;     // hands them on a slice at a time
     double m_timeScale = 1.0;
     const QStringList m_matchNotificationTypes;
 };

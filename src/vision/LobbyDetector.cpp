@@ -18,12 +18,41 @@ const cv::Scalar red(0, 0, 255);
 const cv::Scalar blue(255, 0, 0);
 const cv::Scalar grey(128, 128, 128);
 
+// A slot is empty when it looks like the empty picture this much; taken only when it also looks
+// more like the taken picture than the empty one, and at least this much like it. A slot that
+// looks like neither is covered by something else.
+constexpr double EmptyThreshold = 0.25;
+constexpr double TakenThreshold = 0.4;
+
 // A header that has no template counts as not found with confidence 0.
-TemplateMatch findHeader(const cv::Mat &screen, const cv::Rect &region, const cv::Mat &templ)
+TemplateMatch findHeader(const cv::Mat &region, const cv::Mat &templ,
+                         const std::vector<double> &scales)
 {
     if (templ.empty())
         return TemplateMatch();
-    return findTemplate(screen(region), templ, 0.7, 0.5);
+    return findScaledTemplate(region, templ, 0.7, scales, MatchPrecision::Pixel);
+}
+
+// The right half of the screen down to `heightShare` of its height, grown where the lobby drawn at
+// `largestScale` would reach past it (on a 1920 x 1080 screen at scale 1 it takes the right half).
+cv::Rect lobbyRegion(const cv::Size &screen, double heightShare, double largestScale)
+{
+    const int width = std::min(screen.width, std::max(int(screen.width * 0.5),
+                                                      cvCeil(960 * largestScale)));
+    const int height = std::min(screen.height, std::max(int(screen.height * heightShare),
+                                                        cvCeil(1080 * heightShare * largestScale)));
+    return cv::Rect(screen.width - width, 0, width, height);
+}
+
+cv::Mat atScale(const cv::Mat &templ, double scale)
+{
+    if (scale == 1.0 || templ.empty())
+        return templ;
+    cv::Mat resized;
+    cv::resize(templ, resized,
+               cv::Size(std::max(1, cvRound(templ.cols * scale)), std::max(1, cvRound(templ.rows * scale))),
+               0, 0, scale < 1.0 ? cv::INTER_AREA : cv::INTER_LINEAR);
+    return resized;
 }
 
 void drawSlotLabel(cv::Mat &image, const cv::Rect &slot, const QString &text,
@@ -31,6 +60,47 @@ void drawSlotLabel(cv::Mat &image, const cv::Rect &slot, const QString &text,
 {
     cv::putText(image, text.toStdString(), cv::Point(slot.x + 2, slot.y + 12),
                 cv::FONT_HERSHEY_SIMPLEX, 0.3, color, 1, cv::LINE_8);
+}
+
+enum class SlotState { Empty, Taken, Covered };
+
+struct SlotLook
+{
+    SlotState state = SlotState::Empty;
+    double emptyScore = 0.0;
+};
+
+SlotLook lookAt(const cv::Mat &slot, const cv::Mat &emptyPicture, const cv::Mat &takenPicture)
+{
+    SlotLook look;
+    look.emptyScore = findTemplate(slot, emptyPicture, EmptyThreshold, 0.5).confidence;
+    if (!(look.emptyScore < EmptyThreshold)) // a NaN score is not taken
+        return look;
+    const double takenScore = takenPicture.empty()
+        ? 1.0
+        : findTemplate(slot, takenPicture, TakenThreshold, 0.5).confidence;
+    look.state = takenScore >= TakenThreshold && takenScore > look.emptyScore ? SlotState::Taken
+                                                                               : SlotState::Covered;
+    return look;
+}
+
+void drawSlot(cv::Mat &image, const cv::Rect &slot, int index, const SlotLook &look)
+{
+    static const cv::Scalar orange(0, 140, 255);
+    const cv::Scalar &color = look.state == SlotState::Taken ? green
+        : look.state == SlotState::Covered                  ? orange
+                                                            : grey;
+    const QString state = look.state == SlotState::Taken ? QStringLiteral("OCC")
+        : look.state == SlotState::Covered               ? QStringLiteral("COVERED")
+                                                         : QStringLiteral("EMPTY");
+    cv::rectangle(image, slot, color, 2, cv::LINE_8);
+    drawSlotLabel(image, slot,
+                  QStringLiteral("%1%2:%3 (%4%)")
+                      .arg(index < 5 ? QStringLiteral("L") : QStringLiteral("R"))
+                      .arg(index < 5 ? index : index - 5)
+                      .arg(state)
+                      .arg(int(look.emptyScore * 100)),
+                  color);
 }
 
 } // namespace
@@ -62,13 +132,26 @@ bool LobbyDetector::isInLobby(const cv::Mat &screen)
         return false;
     }
     try {
-        const int halfWidth = int(screen.cols * 0.5);
-        const int regionOriginX = screen.cols - halfWidth;
-        const TemplateMatch header = findHeader(
-            screen, cv::Rect(regionOriginX, 0, halfWidth, int(screen.rows * 0.3)), m_headerTemplate);
+        const std::vector<double> guesses = interfaceScaleGuesses(screen.rows);
+        const cv::Rect headerRegion =
+            lobbyRegion(screen.size(), 0.3, *std::max_element(guesses.begin(), guesses.end()));
+        const int regionOriginX = headerRegion.x;
+        // Both bars are looked for in one grey copy of the right part of the screen, as far down
+        // as the coach bar may lie.
+        const int lowest = lobbyRegion(screen.size(), 0.6,
+                                       *std::max_element(guesses.begin(), guesses.end())
+                                           * (1.0 + ScaleRefinementRange))
+                               .height;
+        const cv::Mat upper = greyImage(screen(cv::Rect(regionOriginX, 0, headerRegion.width, lowest)));
+        const TemplateMatch header =
+            findHeader(upper(cv::Rect(0, 0, headerRegion.width, headerRegion.height)),
+                       m_headerTemplate, guesses);
+        // The coach bar is drawn at the header's size, and as far down as that size takes it;
+        // without a header, at either guess.
+        const int coachHeight = std::min(lowest, lobbyRegion(screen.size(), 0.6, header.scale).height);
         const TemplateMatch coach = findHeader(
-            screen, cv::Rect(regionOriginX, 0, halfWidth, int(screen.rows * 0.6)),
-            m_coachHeaderTemplate);
+            upper(cv::Rect(0, 0, headerRegion.width, coachHeight)), m_coachHeaderTemplate,
+            m_headerTemplate.empty() ? guesses : std::vector<double>{header.scale});
         const double best = std::max(header.confidence, coach.confidence);
 
         if (header.center.x < 0 || coach.center.x < 0) {
@@ -95,7 +178,8 @@ bool LobbyDetector::isInLobby(const cv::Mat &screen)
         const cv::Rect &top = header.box;
         const int inset = top.width / 25;
         calculateSlotRegions(cv::Rect(top.x + regionOriginX + inset, top.y + top.height,
-                                      top.width - 2 * inset, coach.box.y - (top.y + top.height)));
+                                      top.width - 2 * inset, coach.box.y - (top.y + top.height)),
+                             header.scale);
 
         if (isTestModeEnabled()) {
             const qint64 tookMs = clock.elapsed();
@@ -133,19 +217,20 @@ bool LobbyDetector::slotRegionsCalculated() const
     return m_slotRegionsCalculated;
 }
 
-void LobbyDetector::setSlotRegions(const QList<cv::Rect> &regions, bool calculated)
+void LobbyDetector::setSlotRegions(const QList<cv::Rect> &regions, bool calculated, double scale)
 {
     const std::lock_guard<std::mutex> lock(m_slotMutex);
     m_slotRegions = regions;
     m_slotRegionsCalculated = calculated;
+    m_slotScale = scale;
 }
 
-void LobbyDetector::calculateSlotRegions(const cv::Rect &slotArea)
+void LobbyDetector::calculateSlotRegions(const cv::Rect &slotArea, double scale)
 {
     QList<cv::Rect> regions;
     if (m_emptySlotTemplate.empty()) {
         logWarn(QStringLiteral("Empty slot template not loaded, cannot calculate slot regions"));
-        setSlotRegions(regions, false);
+        setSlotRegions(regions, false, scale);
         return;
     }
     const int rowGap = slotArea.height / 25;
@@ -157,7 +242,7 @@ void LobbyDetector::calculateSlotRegions(const cv::Rect &slotArea)
         for (int row = 0; row < 5; ++row)
             regions.append(cv::Rect(x, top + row * (slotHeight + rowGap), slotWidth, slotHeight));
     }
-    setSlotRegions(regions, true);
+    setSlotRegions(regions, true, scale);
     logDebug(QStringLiteral("Calculated %1 slot regions").arg(regions.size()));
 }
 
@@ -172,34 +257,34 @@ int LobbyDetector::countOccupiedSlots(const cv::Mat &screen) const
         logWarn(QStringLiteral("Empty slot template not loaded, cannot count slots"));
         return 0;
     }
-    const QList<cv::Rect> regions = slotRegions();
-    if (!slotRegionsCalculated() || regions.isEmpty()) {
+    QList<cv::Rect> regions;
+    bool calculated = false;
+    double scale = 1.0;
+    {
+        const std::lock_guard<std::mutex> lock(m_slotMutex);
+        regions = m_slotRegions;
+        calculated = m_slotRegionsCalculated;
+        scale = m_slotScale;
+    }
+    if (!calculated || regions.isEmpty()) {
         logWarn(QStringLiteral("Slot regions not calculated, call isInLobby first"));
         return 0;
     }
     try {
         const bool testMode = isTestModeEnabled();
         cv::Mat annotated = testMode ? screen.clone() : cv::Mat();
+        const cv::Mat emptyPicture = atScale(m_emptySlotTemplate, scale);
+        const cv::Mat takenPicture = atScale(m_occupiedSlotTemplate, scale);
         const cv::Rect bounds(0, 0, screen.cols, screen.rows);
         int occupied = 0;
         for (int i = 0; i < regions.size(); ++i) {
             const cv::Rect slot = regions[i] & bounds;
             if (slot.area() <= 0)
                 continue;
-            const double score = findTemplate(screen(slot), m_emptySlotTemplate, 0.25, 0.5).confidence;
-            const bool taken = score < 0.25; // a NaN score is not taken
-            occupied += taken;
-            if (testMode) {
-                const cv::Scalar &color = taken ? green : grey;
-                cv::rectangle(annotated, regions[i], color, 2, cv::LINE_8);
-                drawSlotLabel(annotated, regions[i],
-                              QStringLiteral("%1%2:%3 (%4%)")
-                                  .arg(i < 5 ? QStringLiteral("L") : QStringLiteral("R"))
-                                  .arg(i < 5 ? i : i - 5)
-                                  .arg(taken ? QStringLiteral("OCC") : QStringLiteral("EMPTY"))
-                                  .arg(int(score * 100)),
-                              color);
-            }
+            const SlotLook look = lookAt(screen(slot), emptyPicture, takenPicture);
+            occupied += look.state == SlotState::Taken;
+            if (testMode)
+                drawSlot(annotated, regions[i], i, look);
         }
         logDebug(QStringLiteral("Counted %1 occupied slots").arg(occupied));
         if (testMode) {

@@ -8,7 +8,8 @@
 #include <mutex>
 
 // Recognises the game's lobby screen by its two header bars in the right half of the screen,
-// derives the ten player slots from where the headers are, and counts the slots that are taken.
+// derives the ten player slots from where the headers are, and counts the slots that are taken,
+// at the size the game draws its interface.
 //
 // Detection runs on a worker thread while the overlay reads the slot regions on the GUI thread:
 // the regions are replaced whole under a lock, so a reader gets either the old list or the new.
@@ -20,21 +21,23 @@ public:
     bool isInLobby(const cv::Mat &screen);
     // 0 to 10; needs a successful isInLobby on this or an earlier image.
     int countOccupiedSlots(const cv::Mat &screen) const;
-    void calculateSlotRegions(const cv::Rect &slotArea);
+    // `scale`: the size the interface is drawn at, relative to the pictures.
+    void calculateSlotRegions(const cv::Rect &slotArea, double scale = 1.0);
 
     // Left column top to bottom (0 to 4), then the right column (5 to 9), in screen pixels.
     QList<cv::Rect> slotRegions() const;
     bool slotRegionsCalculated() const;
 
 private:
-    void setSlotRegions(const QList<cv::Rect> &regions, bool calculated);
+    void setSlotRegions(const QList<cv::Rect> &regions, bool calculated, double scale);
 
     mutable std::mutex m_slotMutex;
     QList<cv::Rect> m_slotRegions;
     bool m_slotRegionsCalculated = false;
+    double m_slotScale = 1.0; // the interface's size where the regions were found
 
     cv::Mat m_headerTemplate;
     cv::Mat m_coachHeaderTemplate;
-    cv::Mat m_occupiedSlotTemplate; // loaded and reported; a slot is taken when it is not empty
+    cv::Mat m_occupiedSlotTemplate; // a taken slot looks more like it than like the empty one
     cv::Mat m_emptySlotTemplate;
 };

@@ -117,6 +117,36 @@ cv::Mat PlatformBridge::captureDota2Window() const
     return cv::Mat();
 }
 
+namespace {
+
+// The screen that is `monitor` (pixels of the desktop): the toolkit keeps a screen's top-left in
+// pixels and divides only its size by the device pixel ratio.
+QScreen *screenOf(const Desktop::Rect &monitor)
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    for (QScreen *screen : screens) {
+        const QRect geometry = screen->geometry();
+        const qreal ratio = screen->devicePixelRatio();
+        if (geometry.topLeft() == QPoint(monitor.left, monitor.top)
+            && qAbs(geometry.width() * ratio - monitor.width()) < 1.0
+            && qAbs(geometry.height() * ratio - monitor.height()) < 1.0)
+            return screen;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QPointF FramePlacement::toOverlay(const QPointF &framePoint) const
+{
+    return (framePoint + QPointF(offset)) / devicePixelRatio;
+}
+
+QRectF FramePlacement::toOverlay(const QRectF &frameRect) const
+{
+    return QRectF(toOverlay(frameRect.topLeft()), frameRect.size() / devicePixelRatio);
+}
+
 QScreen *PlatformBridge::getDota2Screen() const
 {
     QScreen *primary = QGuiApplication::primaryScreen();
@@ -139,23 +169,33 @@ QScreen *PlatformBridge::getDota2Screen() const
         return primary;
     }
 
-    // Monitor pixels against the screens' device-independent geometry: under display scaling
-    // the two differ and nothing matches, which is why the fallback is the primary screen.
-    const QRect monitorRect(monitor.rect.left, monitor.rect.top, monitor.rect.width(),
-                            monitor.rect.height());
-    const QList<QScreen *> screens = QGuiApplication::screens();
-    for (QScreen *screen : screens) {
-        const QRect geometry = screen->geometry();
-        if (geometry == monitorRect) {
-            logInfo(QStringLiteral("Dota 2 found on screen: %1 (%2x%3)")
-                        .arg(screen->name())
-                        .arg(geometry.width())
-                        .arg(geometry.height()));
-            return screen;
-        }
+    QScreen *screen = screenOf(monitor.rect);
+    if (!screen) {
+        logDebug(QStringLiteral("Could not match Dota 2 monitor to QScreen, using primary screen"));
+        return primary;
     }
-    logDebug(QStringLiteral("Could not match Dota 2 monitor to QScreen, using primary screen"));
-    return primary;
+    const QRect geometry = screen->geometry();
+    logInfo(QStringLiteral("Dota 2 found on screen: %1 (%2x%3)")
+                .arg(screen->name())
+                .arg(geometry.width())
+                .arg(geometry.height()));
+    return screen;
+}
+
+FramePlacement PlatformBridge::framePlacement() const
+{
+    FramePlacement placement;
+    const Desktop::WindowId window = findGameWindow(TitleRule::Containing).id;
+    if (window == Desktop::NoWindow)
+        return placement;
+    const std::optional<Desktop::Rect> client = m_desktop->clientRect(window);
+    const Desktop::Monitor monitor = m_desktop->monitorOf(window);
+    if (!client || monitor.status != Desktop::MonitorStatus::Found)
+        return placement;
+    placement.offset = QPoint(client->left - monitor.rect.left, client->top - monitor.rect.top);
+    if (const QScreen *screen = screenOf(monitor.rect))
+        placement.devicePixelRatio = screen->devicePixelRatio();
+    return placement;
 }
 
 bool PlatformBridge::isDota2Foreground() const

@@ -2,6 +2,10 @@
 
 #include "Desktop.h"
 
+#include <QPoint>
+#include <QPointF>
+#include <QRectF>
+
 #include <opencv2/core.hpp>
 
 #include <memory>
@@ -28,6 +32,19 @@ class QScreen;
 // Kept between calls: that window, and the desktop connection (on X11 the X display, its
 // shared-memory segment, and the list of top-level windows, read again once the server reports a
 // change); no size or screen. Calls belong on the GUI thread.
+// How the pixels of a capture lie on the game's screen: the client area's offset from the
+// screen's top-left, in pixels, and the screen's device pixel ratio. The overlay covers that
+// screen in device-independent coordinates, so a frame pixel p is at (p + offset) / ratio there.
+// Without a game window or a screen to tell: no offset, ratio 1.
+struct FramePlacement
+{
+    QPoint offset;
+    qreal devicePixelRatio = 1.0;
+
+    QPointF toOverlay(const QPointF &framePoint) const;
+    QRectF toOverlay(const QRectF &frameRect) const;
+};
+
 class PlatformBridge
 {
 public:
@@ -42,9 +59,11 @@ public:
     // The game's client area: CV_8UC3, blue-green-red, width x height of the client area, rows
     // unpadded, pixel (0, 0) at the client area's top-left. Empty on any failure.
     cv::Mat captureDota2Window() const;
-    // The screen whose geometry equals the game's monitor, else the primary screen (null only
-    // when there is none).
+    // The screen that is the game's monitor, else the primary screen (null only when there is
+    // none).
     QScreen *getDota2Screen() const;
+    // Where the pixels of the next capture lie in the overlay's coordinates on the game's screen.
+    FramePlacement framePlacement() const;
     // The focused window's title equals "Dota 2", ignoring case.
     bool isDota2Foreground() const;
     // A window titled exactly "Dota 2" (ignoring case) exists and is visible.

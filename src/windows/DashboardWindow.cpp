@@ -6,7 +6,10 @@
 #include "QmlPage.h"
 
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QQmlContext>
+#include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -21,13 +24,34 @@ DashboardWindow::DashboardWindow(AuthManager *authManager, QWindow *parent)
     setTitle(QStringLiteral("Corvanta"));
     setResizeMode(QQuickView::SizeRootObjectToView);
     setMinimumSize(QSize(800, 600));
-    resize(1920, 1080);
     setFlags(Qt::Window);
+    fitToScreen();
     loadQmlPage(this, QStringLiteral("DashboardView.qml"));
 
     connect(authManager, &AuthManager::authStateChanged, this,
             &DashboardWindow::updateDashboardUrl);
     logInfo(QStringLiteral("DashboardWindow created"));
+}
+
+// 1920 x 1080 where that fits beside the panels; otherwise the window opens maximised, so that
+// the window manager fits it, frame and all, into the screen's free area.
+void DashboardWindow::fitToScreen()
+{
+    const QSize wanted(1920, 1080);
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const QSize available = screen ? screen->availableSize() : wanted;
+    resize(wanted.boundedTo(available));
+    m_openMaximized = wanted.width() >= available.width() || wanted.height() >= available.height();
+}
+
+// show() shows a window in its normal state; the first showing is where the state is chosen.
+void DashboardWindow::showEvent(QShowEvent *event)
+{
+    if (m_openMaximized) {
+        m_openMaximized = false;
+        setWindowStates(Qt::WindowMaximized);
+    }
+    QQuickView::showEvent(event);
 }
 
 QString DashboardWindow::dashboardUrl() const
@@ -144,4 +168,12 @@ void DashboardWindow::receiveWebMessages(const QVariant &scriptResult)
 {
     for (const WebMessageOutbox::Message &message : m_outbox.receive(scriptResult))
         handleWebMessage(message.channel, message.args);
+    emit webMessagesReceived();
+}
+
+void DashboardWindow::retire()
+{
+    connect(this, &DashboardWindow::webMessagesReceived, this, &QObject::deleteLater);
+    QTimer::singleShot(RetireTimeoutMs, this, &QObject::deleteLater);
+    emit collectRequested();
 }

@@ -36,6 +36,12 @@ public:
     Q_INVOKABLE QString webMessageScript() const;
     Q_INVOKABLE void receiveWebMessages(const QVariant &scriptResult);
 
+    // For a dashboard that a fresh one replaces: hands on what the page queued while the window
+    // was hidden (its poll stopped then), and deletes the window once that is done, or after
+    // RetireTimeoutMs if the page does not answer.
+    void retire();
+    static constexpr int RetireTimeoutMs = 2000;
+
 signals:
     void dashboardUrlChanged();
     void logoutRequested();
@@ -44,11 +50,20 @@ signals:
     void lobbyJoined();
     void lobbyLeft();
     void slotOccupied(const QString &side, int slotNumber);
+    // For the page view: collect the page's messages now.
+    void collectRequested();
+    // A collection's result has been handled.
+    void webMessagesReceived();
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     void updateDashboardUrl();
+    void fitToScreen();
 
     AuthManager *m_authManager;
     QString m_dashboardUrl;
     WebMessageOutbox m_outbox;
+    bool m_openMaximized = false; // the wanted size does not fit the screen's free area
 };

@@ -7,7 +7,7 @@
 #include <QQuickItem>
 #include <QScreen>
 
-SplashScreen::SplashScreen(QWindow *parent)
+SplashScreen::SplashScreen(QWindow *parent, const QString &pageName)
     : QQuickView(parent)
 {
     setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
@@ -22,11 +22,13 @@ SplashScreen::SplashScreen(QWindow *parent)
         setPosition((geometry.width() - width()) / 2, (geometry.height() - height()) / 2);
     }
 
-    if (!loadQmlPage(this, QStringLiteral("SplashView.qml")))
+    QQuickItem *root = loadQmlPage(this, pageName) ? rootObject() : nullptr;
+    if (!root) {
+        // Queued: whoever made the splash connects to finished() after the constructor.
+        QMetaObject::invokeMethod(this, &SplashScreen::onQmlFinished, Qt::QueuedConnection);
         return;
-
-    if (QQuickItem *root = rootObject())
-        connect(root, SIGNAL(finished()), this, SLOT(onQmlFinished()));
+    }
+    connect(root, SIGNAL(finished()), this, SLOT(onQmlFinished()));
     logInfo(QStringLiteral("SplashScreen created"));
 }
 

@@ -78,8 +78,12 @@ void SystemTrayManager::updateBadge(int count)
 {
     if (count == m_unreadCount)
         return;
+    // The icon has two looks, plain and marked; a burst of notifications changes the count many
+    // times a second, and redrawing the same look for each would keep the tray host busy.
+    const bool lookChanges = (count > 0) != (m_unreadCount > 0);
     m_unreadCount = count;
-    updateIcon();
+    if (lookChanges)
+        updateIcon();
     logDebug(QStringLiteral("Tray badge updated: %1 unread").arg(count));
 }
 

@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QPainter>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QScreen>
@@ -24,10 +25,12 @@ QImage toImage(const cv::Mat &frame)
         .convertToFormat(QImage::Format_RGB32);
 }
 
-SyntheticScreen screenOfDesktop()
+QImage onTheDesktop(const QRect &area, const cv::Mat &frame)
 {
-    const QSize size = QGuiApplication::primaryScreen()->geometry().size();
-    return SyntheticScreen(cv::Size(size.width(), size.height()));
+    QImage desktop(QGuiApplication::primaryScreen()->virtualSize(), QImage::Format_RGB32);
+    desktop.fill(Qt::black);
+    QPainter(&desktop).drawImage(area.topLeft(), toImage(frame));
+    return desktop;
 }
 
 } // namespace
@@ -111,15 +114,25 @@ bool MatchRun::startAndSignIn(const QString &email, const QString &password)
     return !m_token.isEmpty();
 }
 
-bool MatchRun::playToLobby(const MatchDriver::Setup &setup)
+bool MatchRun::playToInvitation(const MatchDriver::Setup &setup)
 {
     if (!m_driver.announce(setup) || !m_launcher.waitForText(QStringLiteral("LiveMatchWindow shown"))
         || !m_driver.openGame() || !waitForTransition(0, 2) || !m_driver.invite()
         || !waitForTransition(2, 3))
         return false;
+    // The hand points at the button's centre, within the pixel or two a scaled interface is
+    // placed to.
     const QDeadlineTimer deadline(5000);
-    while (lastPointer() != m_driver.acceptRect().center() && !deadline.hasExpired())
+    while ((lastPointer() - m_driver.acceptRect().center()).manhattanLength() > 4) {
+        if (deadline.hasExpired())
+            return false;
         QTest::qWait(50);
+    }
+    return true;
+}
+
+bool MatchRun::acceptWhereTheHandPoints()
+{
     return clickAt(lastPointer()) && m_driver.waitForAccept(5000) && waitForTransition(3, 4);
 }
 
@@ -140,40 +153,57 @@ bool MatchRun::waitForTransition(int from, int to, int timeoutMs)
 }
 
 // The numbers of the last log line that matches `pattern`, or none.
-QList<int> MatchRun::lastNumbers(const QRegularExpression &pattern) const
+QList<double> MatchRun::lastNumbers(const QRegularExpression &pattern) const
 {
     const QStringList texts = m_launcher.texts();
     for (auto text = texts.crbegin(); text != texts.crend(); ++text) {
         const QRegularExpressionMatch match = pattern.match(*text);
         if (!match.hasMatch())
             continue;
-        QList<int> numbers;
+        QList<double> numbers;
         for (int i = 1; i <= pattern.captureCount(); ++i)
-            numbers << match.captured(i).toInt();
+            numbers << match.captured(i).toDouble();
         return numbers;
     }
     return {};
 }
 
+void MatchRun::setOverlayScreen(const QPoint &origin, double devicePixelRatio)
+{
+    m_overlayOrigin = origin;
+    m_overlayRatio = devicePixelRatio;
+}
+
 QRect MatchRun::lastBox() const
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("^Bounding box set: x=(\\d+), y=(\\d+), w=(\\d+), h=(\\d+)$"));
-    const QList<int> n = lastNumbers(pattern);
-    return n.isEmpty() ? QRect() : QRect(n[0], n[1], n[2], n[3]);
+    // Under display scaling the overlay's coordinates have fractions.
+    static const QRegularExpression pattern(QStringLiteral(
+        "^Bounding box set: x=([\\d.]+), y=([\\d.]+), w=([\\d.]+), h=([\\d.]+)$"));
+    const QList<double> n = lastNumbers(pattern);
+    if (n.isEmpty())
+        return QRect();
+    const QRectF scaled(n[0] * m_overlayRatio, n[1] * m_overlayRatio, n[2] * m_overlayRatio,
+                        n[3] * m_overlayRatio);
+    return scaled.toRect().translated(m_overlayOrigin);
 }
 
 QPoint MatchRun::lastPointer() const
 {
-    static const QRegularExpression pattern(QStringLiteral("^Pointer set to: \\((\\d+), (\\d+)\\)$"));
-    const QList<int> n = lastNumbers(pattern);
-    return n.isEmpty() ? QPoint(-1, -1) : QPoint(n[0], n[1]);
+    static const QRegularExpression pattern(
+        QStringLiteral("^Pointer set to: \\(([\\d.]+), ([\\d.]+)\\)$"));
+    const QList<double> n = lastNumbers(pattern);
+    if (n.isEmpty())
+        return QPoint(-1, -1);
+    return m_overlayOrigin + QPointF(n[0] * m_overlayRatio, n[1] * m_overlayRatio).toPoint();
 }
 
 QImage MatchRun::grabScreen()
 {
-    return QGuiApplication::primaryScreen()->grabWindow(0).toImage().convertToFormat(
-        QImage::Format_RGB32);
+    const QRect desktop = QGuiApplication::primaryScreen()->virtualGeometry();
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, desktop.x(), desktop.y(), desktop.width(), desktop.height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
 }
 
 double MatchRun::drawnShare(const QImage &screen, const QImage &game, const QRect &area)
@@ -196,7 +226,7 @@ double MatchRun::drawnShare(const QImage &screen, const QImage &game, const QRec
 
 QImage MatchRun::invitationFrame() const
 {
-    return toImage(screenOfDesktop().renderInvitation());
+    return onTheDesktop(m_driver.gameArea(), m_driver.gameScreen().renderInvitation());
 }
 
 QImage MatchRun::lobbyFrame(const QString &taken) const
@@ -204,7 +234,7 @@ QImage MatchRun::lobbyFrame(const QString &taken) const
     SyntheticScreen::SlotMask mask{};
     for (int i = 0; i < SyntheticScreen::SlotCount; ++i)
         mask[size_t(i)] = taken.at(i) == QLatin1Char('1');
-    return toImage(screenOfDesktop().renderLobby(mask));
+    return onTheDesktop(m_driver.gameArea(), m_driver.gameScreen().renderLobby(mask));
 }
 
 bool MatchRun::clickAt(const QPoint &point)

@@ -32,9 +32,15 @@ public:
     MatchDriver &driver() { return m_driver; }
     QString token() const { return m_token; }
 
-    // The match announced over the socket, the game opened, the invitation accepted where the
-    // hand points: the launcher is in JOINING_SLOT.
-    bool playToLobby(const MatchDriver::Setup &setup);
+    // The match announced over the socket, the game opened and the invitation shown: the
+    // launcher's hand points at ACCEPT.
+    bool playToInvitation(const MatchDriver::Setup &setup);
+    // A click where the hand points accepts: the launcher is in JOINING_SLOT.
+    bool acceptWhereTheHandPoints();
+    bool playToLobby(const MatchDriver::Setup &setup)
+    {
+        return playToInvitation(setup) && acceptWhereTheHandPoints();
+    }
 
     // Which secret of the session, the token or this password, the launcher's log holds, or
     // empty.
@@ -42,16 +48,21 @@ public:
 
     // Waits for the log line "State transition: <from> -> <to>".
     bool waitForTransition(int from, int to, int timeoutMs = 15000);
-    // The last "Pointer set to" or "Bounding box set" position the launcher logged, or empty.
+    // Where the launcher's overlay lies: the top-left of the screen that shows the game, in
+    // desktop pixels, and that screen's display scaling. By default the primary screen unscaled.
+    void setOverlayScreen(const QPoint &origin, double devicePixelRatio);
+    // The last "Pointer set to" or "Bounding box set" position the launcher logged, placed on
+    // the desktop, or empty.
     QRect lastBox() const;
     QPoint lastPointer() const;
 
-    // The whole screen as it is now.
+    // The whole desktop as it is now.
     static QImage grabScreen();
     // The share (0 to 1) of `area`'s pixels on the screen that differ from what the game itself
     // draws there: what the overlay has drawn over it.
     static double drawnShare(const QImage &screen, const QImage &game, const QRect &area);
-    // What the game shows on its own, drawn the same way it draws it.
+    // What the game shows on its own where it lies on the desktop, drawn the same way it draws
+    // it; the rest of the desktop black.
     QImage invitationFrame() const;
     QImage lobbyFrame(const QString &taken) const;
 
@@ -60,7 +71,7 @@ public:
 
 private:
     bool waitForSocket(const QString &email);
-    QList<int> lastNumbers(const QRegularExpression &pattern) const;
+    QList<double> lastNumbers(const QRegularExpression &pattern) const;
     QString sessionPath() const;
 
     PlatformSimulator *m_simulator;
@@ -68,4 +79,6 @@ private:
     FakeGame m_game;
     MatchDriver m_driver;
     QString m_token;
+    QPoint m_overlayOrigin;
+    double m_overlayRatio = 1.0;
 };

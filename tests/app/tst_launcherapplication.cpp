@@ -1,8 +1,11 @@
 #include "LauncherApplication.h"
 #include "LogCapture.h"
+#include "LoginWindow.h"
 #include "OverlayController.h"
 
+#include <QGuiApplication>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -88,6 +91,25 @@ private slots:
                                               "Services stopped"}));
         // The overlay controller goes after that, with its windows.
         QCOMPARE(log.texts().indexOf("OverlayController destroyed"), seenAtShutdown.size());
+    }
+
+    // The offscreen platform has no tray: closing the only window ends the event loop, and so
+    // the program, with the exit code of "Quit".
+    void withoutTrayClosingTheLastWindowQuits()
+    {
+        LauncherApplication launcher;
+        QVERIFY(launcher.initialize());
+        launcher.run();
+        LoginWindow *login = nullptr;
+        for (QWindow *window : QGuiApplication::topLevelWindows())
+            login = login ? login : qobject_cast<LoginWindow *>(window);
+        QVERIFY(login);
+        QTRY_VERIFY(login->isVisible());
+        LogCapture log;
+        QTimer::singleShot(0, login, &QWindow::close);
+        QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(42); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(log.texts().contains(QStringLiteral("No system tray to reopen a window from: quitting")));
     }
 };
 

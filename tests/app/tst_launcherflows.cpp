@@ -12,6 +12,8 @@
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QPointer>
+#include <QQuickItem>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -256,6 +258,32 @@ private slots:
         QVERIFY(!findWindow<DashboardWindow>() || !findWindow<DashboardWindow>()->isVisible());
         QTest::qWait(1500); // past the first back-off step: nothing reconnects
         QCOMPARE(log.count(QStringLiteral("✅ WebSocket connected, waiting for Engine.IO OPEN packet...")), 1);
+    }
+
+    // Reopening replaces a hidden dashboard; what its page queued while hidden is not lost.
+    void replacedDashboardHandsOnWhatItsPageQueued()
+    {
+        AuthManager().saveSession(m_simulator.tokenFor(QStringLiteral("player@corvanta.test")),
+                                  QStringLiteral("u-1001"), QStringLiteral("Demo Player"),
+                                  QStringLiteral("player@corvanta.test"), QString());
+        auto launcher = startLauncher();
+        QVERIFY(launcher);
+        QPointer<DashboardWindow> first = findWindow<DashboardWindow>();
+        QObject *webView = first->rootObject()->findChild<QObject *>(QStringLiteral("webView"));
+        QTRY_COMPARE_WITH_TIMEOUT(webView->property("title").toString(),
+                                  QStringLiteral("Corvanta Dashboard"), 20000);
+        first->hide();
+        QVERIFY(QMetaObject::invokeMethod(
+            webView, "runJavaScript",
+            Q_ARG(QString, QStringLiteral("sendToLauncher('match:started', 'm-queued')"))));
+        QTest::qWait(500);
+
+        LogCapture log;
+        launcher->showWindow();
+        QVERIFY(log.texts().contains(QStringLiteral("Recreating DashboardWindow...")));
+        QTRY_VERIFY(log.texts().contains(QStringLiteral("Match started: m-queued")));
+        QTRY_VERIFY(!first);
+        QVERIFY(findWindow<DashboardWindow>()->isVisible());
     }
 
     void shutdownStopsServicesOnce()

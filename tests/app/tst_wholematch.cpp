@@ -1,9 +1,12 @@
+#include "DesktopActions.h"
 #include "MatchRun.h"
 #include "PlatformSimulator.h"
 
 #include <QGuiApplication>
 #include <QRegularExpression>
 #include <QTest>
+
+#include <optional>
 
 // Whole matches through real processes: the launcher binary, the platform simulator and the fake
 // game, played by the match driver, with the test as the player clicking through the overlay.
@@ -22,12 +25,18 @@ private:
         return box;
     }
 
-    // The lobby is found at half resolution, so the box may lie a pixel off the slots' own edges.
+    // The lobby is found at half resolution, so the box may lie a pixel or two off the slots'
+    // own edges (three where the interface is scaled).
     static bool closeTo(const QRect &found, const QRect &wanted)
     {
-        return qAbs(found.left() - wanted.left()) <= 2 && qAbs(found.top() - wanted.top()) <= 2
-            && qAbs(found.right() - wanted.right()) <= 2
-            && qAbs(found.bottom() - wanted.bottom()) <= 2;
+        return qAbs(found.left() - wanted.left()) <= 3 && qAbs(found.top() - wanted.top()) <= 3
+            && qAbs(found.right() - wanted.right()) <= 3
+            && qAbs(found.bottom() - wanted.bottom()) <= 3;
+    }
+
+    static QString boxText(const QRect &box)
+    {
+        return QStringLiteral("box %1,%2 %3x%4").arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height());
     }
 
     // The overlay's frame follows the box's edge: most of a 4 px band inside the box is drawn on.
@@ -43,6 +52,15 @@ private:
             QTest::qWait(400);
         }
         return best;
+    }
+
+    // Most of the square the hand is drawn in, just below and right of where it points, differs
+    // from what the game shows there.
+    static bool handShownAt(const MatchRun &run, const QPoint &point)
+    {
+        QTest::qWait(600); // the hand fades in
+        const QRect hand(point.x() - 25, point.y() - 10, 64, 64);
+        return MatchRun::drawnShare(MatchRun::grabScreen(), run.invitationFrame(), hand) > 0.2;
     }
 
     static QString serverConfirmed(int slot, const QString &side)
@@ -64,13 +82,10 @@ private:
         const QPoint accept = driver.acceptRect().center();
         QTRY_COMPARE(run.lastPointer(), accept);
         if (look) {
-            QTest::qWait(600); // the hand fades in
-            const QRect hand(accept.x() - 25, accept.y() - 10, 64, 64);
-            const QImage screen = MatchRun::grabScreen();
-            QVERIFY2(MatchRun::drawnShare(screen, run.invitationFrame(), hand) > 0.2,
-                     "no hand at the accept button");
+            QVERIFY2(handShownAt(run, accept), "no hand at the accept button");
             // Beside it, over DECLINE, the game shows through.
-            QVERIFY2(MatchRun::drawnShare(screen, run.invitationFrame(), hand.translated(280, 0)) < 0.02,
+            const QRect decline(accept.x() + 255, accept.y() - 10, 64, 64);
+            QVERIFY2(MatchRun::drawnShare(MatchRun::grabScreen(), run.invitationFrame(), decline) < 0.02,
                      "the overlay hides the game beside the hand");
         }
         QVERIFY(MatchRun::clickAt(run.lastPointer()));
@@ -78,8 +93,7 @@ private:
         QVERIFY(run.waitForTransition(3, 4));
 
         const QRect box = unionOf(driver, driver.slotsToTake());
-        QTRY_VERIFY2(closeTo(run.lastBox(), box), qPrintable(QStringLiteral("box %1,%2 %3x%4")
-            .arg(run.lastBox().x()).arg(run.lastBox().y()).arg(run.lastBox().width()).arg(run.lastBox().height())));
+        QTRY_VERIFY2(closeTo(run.lastBox(), box), qPrintable(boxText(run.lastBox())));
         if (look) {
             const QImage lobby = run.lobbyFrame(QStringLiteral("0000000000"));
             QVERIFY2(frameShare(lobby, box) > 0.6, "no frame around the slots to take");
@@ -125,6 +139,50 @@ private slots:
     void init()
     {
         m_simulator.reset();
+    }
+
+    // Wherever the game lies on the desktop, a click where the hand points accepts and the frame
+    // encloses the slots to take: a window at an offset with its interface drawn in proportion,
+    // full-screen on a second monitor of another size, and under display scaling.
+    void placedOnTheDesktop_data()
+    {
+        QTest::addColumn<QRect>("window"); // empty: full-screen on the primary screen
+        QTest::addColumn<double>("interfaceScale");
+        QTest::addColumn<QRect>("secondMonitor"); // the game full-screen there; empty: none
+        QTest::addColumn<QString>("scaleFactor"); // the launcher's QT_SCALE_FACTOR
+        QTest::newRow("windowed") << QRect(160, 90, 1600, 900) << 900 / 1080.0 << QRect() << QString();
+        const QRect right(640, 0, 1280, 720);
+        QTest::newRow("second monitor") << right << 720 / 1080.0 << right << QString();
+        QTest::newRow("display scaling 1.5") << QRect() << 1.0 << QRect() << QStringLiteral("1.5");
+    }
+
+    void placedOnTheDesktop()
+    {
+        QFETCH(QRect, window);
+        QFETCH(double, interfaceScale);
+        QFETCH(QRect, secondMonitor);
+        QFETCH(QString, scaleFactor);
+        std::optional<TwoMonitors> monitors;
+        if (!secondMonitor.isEmpty()) {
+            monitors.emplace(QRect(0, 0, secondMonitor.left(), 1080), secondMonitor);
+            QVERIFY(monitors->isSet());
+            QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::screens().size(), 2, 10000);
+        }
+        MatchRun run(&m_simulator);
+        if (!scaleFactor.isEmpty())
+            run.launcher().setVariable(QStringLiteral("QT_SCALE_FACTOR"), scaleFactor);
+        run.setOverlayScreen(secondMonitor.topLeft(), scaleFactor.isEmpty() ? 1.0 : scaleFactor.toDouble());
+        QVERIFY(run.startSignedIn(QStringLiteral("player@corvanta.test"), QStringLiteral("demo1234")));
+        MatchDriver::Setup setup;
+        setup.window = window;
+        setup.fullScreen = !secondMonitor.isEmpty();
+        setup.interfaceScale = interfaceScale;
+        QVERIFY(run.playToInvitation(setup));
+        // The hand is where the launcher says it is on the desktop, not only in its log.
+        QVERIFY2(handShownAt(run, run.lastPointer()), "no hand where the launcher points");
+        QVERIFY(run.acceptWhereTheHandPoints());
+        const QRect box = unionOf(run.driver(), run.driver().slotsToTake());
+        QTRY_VERIFY2(closeTo(run.lastBox(), box), qPrintable(boxText(run.lastBox())));
     }
 
     // LOBBY_READY 150 seconds ahead, a player on Radiant signed in through the login window.

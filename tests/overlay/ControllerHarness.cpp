@@ -34,33 +34,29 @@ std::optional<Desktop::Rect> GameDesktop::clientRect(WindowId window)
 {
     if (!open || window != gameWindow)
         return std::nullopt;
-    return Rect{0, 0, frame.cols, frame.rows};
+    return Rect{origin.x, origin.y, origin.x + frame.cols, origin.y + frame.rows};
 }
 
 Desktop::Monitor GameDesktop::monitorOf(WindowId)
 {
-    return Monitor{MonitorStatus::Found, Rect{0, 0, 1920, 1080}};
+    return Monitor{MonitorStatus::Found, monitor};
 }
 
 Desktop::CaptureStatus GameDesktop::grabScreen(const Rect &area, std::uint8_t *target,
                                                std::size_t stride)
 {
     ++grabs;
-    if (area != Rect{0, 0, frame.cols, frame.rows})
+    if (area != Rect{origin.x, origin.y, origin.x + frame.cols, origin.y + frame.rows})
         return CaptureStatus::Failed;
     for (int y = 0; y < frame.rows; ++y)
         std::memcpy(target + std::size_t(y) * stride, frame.ptr(y), std::size_t(frame.cols) * 3);
     return CaptureStatus::Captured;
 }
 
-ControllerHarness::ClosedPlatform::ClosedPlatform()
-{
-    qputenv("API_BASE_URL", "http://127.0.0.1:9");
-}
-
-ControllerHarness::ControllerHarness(double timeScale, bool started)
+ControllerHarness::ControllerHarness(double timeScale, bool started, const QByteArray &platformUrl)
+    : m_platform(platformUrl)
     // Whole seconds, as the platform writes its times.
-    : m_now(QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch()))
+    , m_now(QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch()))
     , m_desktop(new GameDesktop)
     , m_screens(cv::Size(1920, 1080))
 {

@@ -25,6 +25,8 @@ public:
     bool visible = true;
     bool focused = true;
     cv::Mat frame; // BGR; its size is the game's client area
+    cv::Point origin; // the client area's top-left on the desktop
+    Rect monitor{0, 0, 1920, 1080};
     int grabs = 0;
 
     std::vector<TopLevelWindow> topLevelWindows() override;
@@ -37,14 +39,15 @@ public:
 
 // A started controller over a GameDesktop at 1920 x 1080, with a clock the test turns by hand and
 // timers long enough never to fire under a test (unless it asks for a shorter scale). The REST
-// client points at a closed port, so live-game requests fail at once. One harness at a time: each
-// captures the log, and captures do not nest.
+// client points at `platformUrl`, by default a closed port where live-game requests fail at once.
+// One harness at a time: each captures the log, and captures do not nest.
 class ControllerHarness
 {
 public:
     static constexpr double ManualTimeScale = 1000;
 
-    explicit ControllerHarness(double timeScale = ManualTimeScale, bool started = true);
+    explicit ControllerHarness(double timeScale = ManualTimeScale, bool started = true,
+                               const QByteArray &platformUrl = "http://127.0.0.1:9");
 
     OverlayController &controller() { return *m_controller; }
     GameDesktop &desktop() { return *m_desktop; }
@@ -84,12 +87,12 @@ public:
 
 private:
     // Set before the REST client reads it.
-    struct ClosedPlatform
+    struct Platform
     {
-        ClosedPlatform();
+        explicit Platform(const QByteArray &url) { qputenv("API_BASE_URL", url); }
     };
 
-    ClosedPlatform m_closedPlatform;
+    Platform m_platform;
     QDateTime m_now;
     LogCapture m_log;
     ApiClient m_api;

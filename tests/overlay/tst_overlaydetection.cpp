@@ -66,6 +66,31 @@ private slots:
         QCOMPARE(h.desktop().grabs, 1);
     }
 
+    // A windowed game: the hand and the frame are offset by where its client area lies on the
+    // screen, and follow the window when it moves.
+    void guidanceFollowsAWindowedGame()
+    {
+        ControllerHarness h;
+        h.desktop().origin = cv::Point(160, 90);
+        SyntheticScreen windowed(cv::Size(1600, 900));
+        windowed.setScale(900 / 1080.0);
+        h.driveTo(WAITING_FOR_INVITATION);
+        h.detect(windowed.renderInvitation());
+        QCOMPARE(h.controller().state(), ACCEPTING_INVITATION);
+        h.tick();
+        GuidanceRenderer *guidance = h.controller().overlayWindow()->guidanceRenderer();
+        const cv::Point accept = windowed.acceptCentre() + h.desktop().origin;
+        QVERIFY((guidance->pointerPosition() - QPointF(accept.x, accept.y)).manhattanLength() <= 2);
+
+        h.desktop().origin = cv::Point(40, 30);
+        h.detect(windowed.renderLobby(SyntheticScreen::SlotMask{}));
+        QCOMPARE(h.controller().state(), JOINING_SLOT);
+        h.tick();
+        const cv::Rect wanted = windowed.slotRects()[1] | windowed.slotRects()[4];
+        QVERIFY(near(guidance->boundingBox(), QRectF(wanted.x + 40, wanted.y + 30, wanted.width,
+                                                     wanted.height)));
+    }
+
     // The hand and the frame go up with the detection's answer, not a tick later.
     void guidanceComesWithTheAnswer()
     {

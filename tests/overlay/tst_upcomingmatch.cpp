@@ -1,4 +1,5 @@
 #include "ControllerHarness.h"
+#include "HttpTestServer.h"
 #include "LiveMatchWindow.h"
 #include "MatchNotification.h"
 #include "MatchWidgetData.h"
@@ -21,6 +22,18 @@ QJsonObject slotEntry(const QString &userId, const QJsonValue &slotNumber, const
     if (!slotNumber.isUndefined())
         entry.insert("slotNumber", slotNumber);
     return entry;
+}
+
+// A socket payload of the user's match m-4 against Night Owls, starting now.
+QJsonObject matchEvent(const ControllerHarness &h)
+{
+    return QJsonObject{
+        {"matchId", "m-4"},
+        {"scheduledTime", h.now().toString(Qt::ISODate)},
+        {"participant1", participant({"u-1"}, {}, "Night Owls")},
+        {"participant2", participant({ControllerHarness::userId()}, {}, "Red Foxes")},
+        {"participant2Side", "Dire"},
+    };
 }
 
 bool widgetShown(ControllerHarness &h)
@@ -261,13 +274,7 @@ private slots:
         QFETCH(QString, type);
         QFETCH(bool, shown);
         ControllerHarness h;
-        const QJsonObject payload{
-            {"matchId", "m-4"},
-            {"scheduledTime", h.now().toString(Qt::ISODate)},
-            {"participant1", participant({"u-1"}, {}, "Night Owls")},
-            {"participant2", participant({ControllerHarness::userId()}, {}, "Red Foxes")},
-            {"participant2Side", "Dire"},
-        };
+        const QJsonObject payload = matchEvent(h);
         if (tournamentEvent)
             emit h.socket().tournamentUpdateReceived(type, "t-1", "m-4", "g-1", payload);
         else
@@ -291,6 +298,44 @@ private slots:
         QTRY_COMPARE(failures(), 1);
         QCOMPARE(h.controller().pendingMatch().value("matchId").toString(), QStringLiteral("m-1"));
         QVERIFY(widgetShown(h));
+    }
+
+    // "No match" asked before a socket event announced one, and answered after it, is the older
+    // word; asked after the event, it is the newer one.
+    void liveGameAnswerAgainstASocketEvent_data()
+    {
+        QTest::addColumn<bool>("eventWhileAsking");
+        QTest::addRow("event while the answer is on its way") << true;
+        QTest::addRow("event before the question") << false;
+    }
+
+    void liveGameAnswerAgainstASocketEvent()
+    {
+        QFETCH(bool, eventWhileAsking);
+        HttpTestServer platform;
+        QVERIFY(platform.listen());
+        HttpTestServer::Reply slowNoMatch;
+        slowNoMatch.body = R"({"liveGame":null})";
+        slowNoMatch.byteIntervalMs = 10;
+        platform.setReply(slowNoMatch);
+        ControllerHarness h(ControllerHarness::ManualTimeScale, false, platform.baseUrl().toUtf8());
+        const auto announce = [&h] {
+            emit h.socket().matchNotificationReceived("LOBBY_READY", "m-4", "g-1", "t-1",
+                                                      matchEvent(h));
+        };
+        if (!eventWhileAsking)
+            announce();
+        h.controller().fetchUpcomingMatch();
+        if (eventWhileAsking) {
+            QTRY_COMPARE(platform.requests().size(), 1);
+            announce();
+        }
+        QVERIFY(widgetShown(h));
+        const QRegularExpression answerTaken(
+            QStringLiteral("^(handleUpcomingMatch matchData: \\{\"liveGame\"|Live-game answer)"));
+        QTRY_COMPARE(h.log().texts().filter(answerTaken).size(), 1);
+        QCOMPARE(widgetShown(h), eventWhileAsking);
+        QCOMPARE(h.controller().pendingMatch().isEmpty(), !eventWhileAsking);
     }
 
     void secretsOfTheRecordStayOutOfTheLog()

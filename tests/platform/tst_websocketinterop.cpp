@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QMap>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -201,6 +202,61 @@ private slots:
               clock.elapsed());
         QVERIFY(detected <= 1000);
         QTRY_COMPARE(clients().size(), 1);
+    }
+
+    // Fifty restarts of the socket endpoint, with the client's timers a hundred times faster
+    // (and a server that pings too rarely to matter): every restart is followed by one
+    // reconnection that carries the tournament subscription once.
+    void fiftyEndpointRestarts()
+    {
+        PlatformSimulator simulator;
+        QVERIFY(simulator.start({"--ping-interval", "100000", "--ping-timeout", "20000"}));
+        WebSocketClient client;
+        client.setTimeScaleForTesting(0.01);
+        // As the overlay does: subscribe whenever the link comes up.
+        connect(&client, &WebSocketClient::connected, this,
+                [&client] { client.subscribeToTournament(QStringLiteral("t-soak")); });
+        QSignalSpy subscribed(&client, &WebSocketClient::tournamentSubscribed);
+        client.connectToServer(simulator.url(), simulator.tokenFor(QStringLiteral("player@corvanta.test")),
+                               QStringLiteral("u-1001"));
+        QTRY_COMPARE(subscribed.count(), 1);
+
+        const int restarts = 50;
+        QElapsedTimer clock;
+        clock.start();
+        qint64 longestMs = 0;
+        for (int restart = 1; restart <= restarts; ++restart) {
+            // Up long enough that the back-off starts over (a minute, scaled).
+            QTest::qWait(WebSocketClient::StableLinkMs / 100 + 50);
+            simulator.control("POST", QStringLiteral("/__control/socket/stop"));
+            QTest::qWait(30);
+            QElapsedTimer down;
+            down.start();
+            simulator.control("POST", QStringLiteral("/__control/socket/start"));
+            QTRY_COMPARE_WITH_TIMEOUT(subscribed.count(), restart + 1, 5000);
+            longestMs = qMax(longestMs, down.elapsed());
+        }
+
+        QMap<QString, int> subscriptionsPerLink;
+        const QJsonArray events =
+            simulator.control("GET", QStringLiteral("/__control/socket/events")).array();
+        for (const QJsonValue &value : events) {
+            const QJsonObject event = value.toObject();
+            if (event.value("event").toString() == QLatin1String("subscribe:tournament"))
+                ++subscriptionsPerLink[event.value("id").toString()];
+        }
+        qInfo("%d restarts in %lld ms, each subscribed again within %lld ms", restarts,
+              clock.elapsed(), longestMs);
+        QCOMPARE(subscriptionsPerLink.size(), restarts + 1);
+        for (int count : subscriptionsPerLink)
+            QCOMPARE(count, 1);
+        QTRY_COMPARE(simulator.control("GET", QStringLiteral("/__control/socket/clients"))
+                         .array()
+                         .at(0)
+                         .toObject()
+                         .value("tournaments")
+                         .toArray(),
+                     QJsonArray({"t-soak"}));
     }
 };
 

@@ -26,13 +26,29 @@ bool actOnTrayIcon(qint64 pid, const QString &action)
     return false;
 }
 
-TwoMonitors::TwoMonitors()
+namespace {
+
+// xrandr's monitor geometry, w/mm x h/mm + x + y, at 96 dots per inch.
+QString monitorGeometry(const QRect &area)
+{
+    return QStringLiteral("%1/%2x%3/%4+%5+%6")
+        .arg(area.width())
+        .arg(qRound(area.width() * 25.4 / 96))
+        .arg(area.height())
+        .arg(qRound(area.height() * 25.4 / 96))
+        .arg(area.x())
+        .arg(area.y());
+}
+
+} // namespace
+
+TwoMonitors::TwoMonitors(const QRect &left, const QRect &right)
 {
     // The left monitor takes over the real output; the right one has none of its own.
-    m_ok = runShell(QStringLiteral(
-               "output=$(xrandr | awk '/ connected/ {print $1; exit}');"
-               " (xrandr --setmonitor corvanta-left 960/254x1080/286+0+0 \"$output\""
-               " && xrandr --setmonitor corvanta-right 960/254x1080/286+960+0 none) >/dev/null"))
+    m_ok = runShell(QStringLiteral("output=$(xrandr | awk '/ connected/ {print $1; exit}');"
+                                   " (xrandr --setmonitor corvanta-left %1 \"$output\""
+                                   " && xrandr --setmonitor corvanta-right %2 none) >/dev/null")
+                        .arg(monitorGeometry(left), monitorGeometry(right)))
         == 0;
 }
 

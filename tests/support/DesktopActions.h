@@ -3,6 +3,7 @@
 #include "ChildProcess.h"
 
 #include <QProcess>
+#include <QRect>
 #include <QString>
 
 // Acting on the virtual desktop as a user would, through xdotool, and ending child processes.
@@ -14,12 +15,13 @@ int runShell(const QString &script);
 // example "click 1"). Waits up to five seconds for the tray host to embed the icon.
 bool actOnTrayIcon(qint64 pid, const QString &action);
 
-// The virtual desktop split into two RandR monitors side by side, 960 x 1080 each, for as long as
-// this lives; the toolkit shows them as two screens.
+// The virtual desktop split into two RandR monitors, by default side by side at 960 x 1080 each,
+// for as long as this lives; the toolkit shows them as two screens (the left one the primary).
 class TwoMonitors
 {
 public:
-    TwoMonitors();
+    explicit TwoMonitors(const QRect &left = QRect(0, 0, 960, 1080),
+                         const QRect &right = QRect(960, 0, 960, 1080));
     ~TwoMonitors();
     TwoMonitors(const TwoMonitors &) = delete;
     TwoMonitors &operator=(const TwoMonitors &) = delete;

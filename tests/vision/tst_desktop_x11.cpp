@@ -484,20 +484,22 @@ private slots:
         }
     }
 
-    // Under display scaling the screens' geometry is in device-independent pixels and no longer
-    // equals the monitor's: the primary screen, with its debug line. Qt reads the scale factor
-    // at start-up, so a child process of this program looks the screen up.
+    // Under display scaling a screen's size is in device-independent pixels, its top-left still
+    // in pixels: the monitor is the screen whose size times its ratio is the monitor's. Qt reads
+    // the scale factor at start-up, so a child process of this program looks the screen up.
     void screenUnderScaling_data()
     {
         QTest::addColumn<QString>("scale");
         QTest::addColumn<QString>("line");
-        QTest::addRow("scale 1") << "1"
-                               << QStringLiteral("Dota 2 found on screen: %1 (%2x%3)")
-                                      .arg(QGuiApplication::primaryScreen()->name())
-                                      .arg(QGuiApplication::primaryScreen()->geometry().width())
-                                      .arg(QGuiApplication::primaryScreen()->geometry().height());
-        QTest::addRow("scale 2") << "2"
-                               << "Could not match Dota 2 monitor to QScreen, using primary screen";
+        const QScreen *primary = QGuiApplication::primaryScreen();
+        for (const int scale : {1, 2}) {
+            QTest::addRow("scale %d", scale)
+                << QString::number(scale)
+                << QStringLiteral("Dota 2 found on screen: %1 (%2x%3)")
+                       .arg(primary->name())
+                       .arg(primary->geometry().width() / scale)
+                       .arg(primary->geometry().height() / scale);
+        }
     }
 
     void screenUnderScaling()

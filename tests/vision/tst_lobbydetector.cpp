@@ -40,16 +40,16 @@ private:
         return screen;
     }
 
-    // Fills slot i of the example layout with the empty-slot picture, blended to `score`. The
-    // slot (424 x 44) is lower than the picture, so the matcher shrinks the picture to the slot's
-    // height; draw it the same way.
-    void fillSlot(cv::Mat &screen, int i, double score) const
+    // Fills slot i of the example layout with a slot picture blended to `score`. The slot
+    // (424 x 44) is lower than the pictures, so the matcher shrinks them to the slot's height;
+    // draw them the same way.
+    void fillSlot(cv::Mat &screen, int i, double score, const char *file = "slot_empty.png") const
     {
         const cv::Rect slot = exampleSlots(1017).at(i);
-        const cv::Mat empty = m_pictures.picture("slot_empty.png");
-        const double fit = double(slot.height) / empty.rows;
+        const cv::Mat picture = m_pictures.picture(file);
+        const double fit = double(slot.height) / picture.rows;
         cv::Mat fitted;
-        cv::resize(empty, fitted, cv::Size(), fit, fit, cv::INTER_AREA);
+        cv::resize(picture, fitted, cv::Size(), fit, fit, cv::INTER_AREA);
         DetectorFixture::paste(screen, DetectorFixture::withScore(fitted, score), slot.tl());
     }
 
@@ -158,11 +158,16 @@ private slots:
 
     void occupiedRule()
     {
-        // Scores against the empty picture; below 0.25 is taken, 0.25 and above is empty.
-        const QList<double> scores = {0.9, 0.8, 0.1, 0.23, 0.26, 0.3, 0.05, 0.6, 0.7, 0.27};
+        // Empty from 0.25 against the empty picture; below that, taken only from 0.4 against the
+        // taken picture. A slot like neither (here: 0.23 and 0.05 like the empty one, 0.38 like
+        // the taken one, or plain noise) is covered by something and not counted.
         cv::Mat screen = lobbyScreen();
-        for (int i = 0; i < scores.size(); ++i)
-            fillSlot(screen, i, scores[i]);
+        const QList<double> empty = {0.9, 0.25, 0.23, 0.05};
+        for (int i = 0; i < empty.size(); ++i)
+            fillSlot(screen, i, empty[i]);
+        const QList<double> taken = {0.9, 0.45, 0.42, 0.38};
+        for (int i = 0; i < taken.size(); ++i)
+            fillSlot(screen, 4 + i, taken[i], "slot_occupied.png");
         LobbyDetector detector;
         load(detector);
         QVERIFY(detector.isInLobby(screen));
@@ -240,7 +245,7 @@ private slots:
         qputenv("OVERLAY_TEST_MODE", "true");
         cv::Mat screen = lobbyScreen();
         for (int i = 0; i < 10; ++i)
-            fillSlot(screen, i, i < 4 ? 0.05 : 0.9);
+            fillSlot(screen, i, 0.9, i < 4 ? "slot_occupied.png" : "slot_empty.png");
         LobbyDetector detector;
         load(detector);
         LogCapture log;

@@ -504,6 +504,34 @@ private slots:
         QCOMPARE(taggedLines(log), QStringList({line}));
     }
 
+    // Where a capture's pixels lie on the overlay: the client area's offset from its monitor;
+    // nothing to tell, no offset.
+    void framePlacement_data()
+    {
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QPoint>("monitorAt");
+        QTest::addColumn<QPoint>("offset");
+        const int found = int(Desktop::MonitorStatus::Found);
+        QTest::addRow("windowed on the screen") << true << found << QPoint(0, 0) << QPoint(100, 50);
+        QTest::addRow("on another monitor") << true << found << QPoint(-1820, 20) << QPoint(1920, 30);
+        QTest::addRow("no monitor") << true << int(Desktop::MonitorStatus::NoMonitor) << QPoint()
+                                    << QPoint();
+        QTest::addRow("no window") << false << found << QPoint() << QPoint();
+    }
+
+    void framePlacement()
+    {
+        QFETCH(bool, found);
+        QFETCH(int, status);
+        QFETCH(QPoint, monitorAt);
+        QFETCH(QPoint, offset);
+        useWindows({found ? "Dota 2" : "Steam"}, {true});
+        useMonitor(QRect(monitorAt, QSize(800, 800)));
+        m_desktop->monitor.status = Desktop::MonitorStatus(status);
+        QCOMPARE(m_bridge->framePlacement().offset, offset);
+    }
+
     void noWindowGivesFalseWithoutLogging()
     {
         useWindows({"Steam", "Dota 2 - Tools"}, {true, false});

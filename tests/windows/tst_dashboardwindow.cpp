@@ -1,10 +1,12 @@
 #include "AuthManager.h"
+#include "DesktopActions.h"
 #include "DashboardWindow.h"
 #include "LogCapture.h"
 #include "PlatformSimulator.h"
 #include "UrlCatcher.h"
 #include "WebViewTestMain.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QQuickItem>
@@ -92,6 +94,25 @@ private slots:
     void cleanup()
     {
         m_window.reset();
+    }
+
+    // On a 1920 x 1080 screen with a panel, the whole window, frame and close button included,
+    // lies in the screen's free area.
+    void windowFitsTheScreen()
+    {
+        openDashboardPage();
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QTRY_VERIFY2(m_window->frameMargins().top() > 0
+                         && available.contains(m_window->frameGeometry()),
+                 qPrintable(QStringLiteral("%1,%2 %3x%4")
+                                .arg(m_window->frameGeometry().x())
+                                .arg(m_window->frameGeometry().y())
+                                .arg(m_window->frameGeometry().width())
+                                .arg(m_window->frameGeometry().height())));
+        QVERIFY(m_window->width() >= m_window->minimumWidth());
+        QTest::qWait(300);
+        QGuiApplication::primaryScreen()->grabWindow(0).save(
+            QDir::temp().filePath(QStringLiteral("corvanta-dashboard.png")));
     }
 
     void addressAndLogLine_data()
@@ -348,6 +369,22 @@ private slots:
         }
         QTest::qWait(500);
         QCOMPARE(started.count(), 30);
+    }
+
+    // While the window is hidden nothing collects the page's messages; they wait in the page.
+    void messagesQueuedWhileHiddenArriveWhenShown()
+    {
+        openDashboardPage();
+        QSignalSpy started(m_window.get(), &DashboardWindow::matchStarted);
+        m_window->hide();
+        QTest::qWait(200);
+        runJavaScript(QStringLiteral("sendToLauncher('match:started', 'm-hidden')"));
+        QTest::qWait(1000);
+        QCOMPARE(started.count(), 0);
+
+        m_window->show();
+        QTRY_COMPARE_WITH_TIMEOUT(started.count(), 1, 5000);
+        QCOMPARE(started.constFirst().constFirst().toString(), QStringLiteral("m-hidden"));
     }
 
     void burstButtonDeliversAcrossItsReload()

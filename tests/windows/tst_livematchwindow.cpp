@@ -369,8 +369,10 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QTRY_COMPARE_WITH_TIMEOUT(text("countdownText"), QStringLiteral("1:28"), 4000);
-        // Two steps of one second each: not faster, and no value skipped.
-        QVERIFY2(clock.elapsed() >= 1700, qPrintable(QString::number(clock.elapsed())));
+        // Two steps of one second each: not faster, and no value skipped. The timer may already
+        // be running when the match arrives, so the first step comes within a second and the
+        // second a second after it.
+        QVERIFY2(clock.elapsed() >= 1000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(changes.count(), 2);
         QCOMPARE(changes.at(0).at(0).toString(), QStringLiteral("1:29"));
     }

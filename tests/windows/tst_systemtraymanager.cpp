@@ -1,9 +1,12 @@
+#include "ApiClient.h"
 #include "DesktopActions.h"
 #include "LogCapture.h"
+#include "NotificationService.h"
 #include "SystemTrayManager.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -92,6 +95,50 @@ private slots:
             QCOMPARE(log.texts().constLast(),
                      QStringLiteral("Tray badge updated: %1 unread").arg(counts.constLast()));
         QCOMPARE(m_tray->trayIcon()->toolTip(), QStringLiteral("Corvanta"));
+    }
+
+    // A burst: the balloons are paced and summed up, the icon is redrawn only when its look
+    // changes, and none of it holds up the caller.
+    void burstIsPacedAndSummedUp()
+    {
+        ApiClient api;
+        NotificationService service(&api, m_tray->trayIcon());
+        LogCapture log;
+        QElapsedTimer clock;
+        clock.start();
+        m_tray->updateBadge(1);
+        const qint64 markedIcon = m_tray->trayIcon()->icon().cacheKey();
+        for (int i = 1; i <= 10000; ++i) {
+            const bool urgent = i == 5000;
+            service.showNotification(QStringLiteral("Title %1").arg(i), QStringLiteral("Message"),
+                                     urgent ? QSystemTrayIcon::Critical
+                                            : QSystemTrayIcon::Information);
+            m_tray->updateBadge(i);
+        }
+        const qint64 elapsed = clock.elapsed();
+        qInfo("10000 notifications and badge counts taken in %lld ms", elapsed);
+        QVERIFY2(elapsed < 1000, qPrintable(QString::number(elapsed)));
+        QCOMPARE(m_tray->trayIcon()->icon().cacheKey(), markedIcon);
+        QVERIFY(hasRedDot(m_tray->trayIcon()->icon()));
+
+        const QString shown = QStringLiteral("Notification shown: ");
+        QCOMPARE(log.texts().filter(shown), QStringList({shown + "Title 1 - Message"}));
+        // The next balloon, a second later (the clock started before the first): the urgent one of
+        // the 9,999 held, with the count.
+        QTRY_COMPARE(log.texts().filter(shown).size(), 2);
+        QVERIFY2(clock.elapsed() >= NotificationService::BalloonIntervalMs,
+                 qPrintable(QString::number(clock.elapsed())));
+        const QString summary = log.texts().filter(shown).constLast();
+        QVERIFY2(summary.startsWith(shown + "Title 5000 - Message")
+                     && summary.endsWith(QLatin1String("(+9998 more)")),
+                 qPrintable(summary));
+        QTest::qWait(NotificationService::BalloonIntervalMs + 200);
+        QCOMPARE(log.texts().filter(shown).size(), 2);
+
+        // Once the pace has passed, the next notification shows at once.
+        service.showNotification(QStringLiteral("Later"), QStringLiteral("Message"),
+                                 QSystemTrayIcon::Information);
+        QCOMPARE(log.texts().filter(shown).constLast(), shown + "Later - Message");
     }
 
     void activation_data()

@@ -22,9 +22,17 @@ QRect toQRect(const cv::Rect &rect)
 
 } // namespace
 
-GameFlow::GameFlow(GameWindow *window)
+GameFlow::GameFlow(GameWindow *window, double interfaceScale)
     : m_window(window)
+    , m_interfaceScale(interfaceScale)
 {
+}
+
+SyntheticScreen GameFlow::synthetic() const
+{
+    SyntheticScreen screen(cv::Size(m_window->width(), m_window->height()));
+    screen.setScale(m_interfaceScale);
+    return screen;
 }
 
 bool GameFlow::parseSlots(const QString &digits, SyntheticScreen::SlotMask &mask)
@@ -87,10 +95,10 @@ QString GameFlow::render(Screen screen)
         m_window->showOnScreenNow();
         return QString();
     }
-    const SyntheticScreen synthetic(cv::Size(m_window->width(), m_window->height()));
-    const cv::Mat frame = screen == Screen::Background ? synthetic.renderBackground()
-        : screen == Screen::Invitation                 ? synthetic.renderInvitation()
-                                                       : synthetic.renderLobby(m_taken);
+    const SyntheticScreen drawn = synthetic();
+    const cv::Mat frame = screen == Screen::Background ? drawn.renderBackground()
+        : screen == Screen::Invitation                 ? drawn.renderInvitation()
+                                                       : drawn.renderLobby(m_taken);
     m_window->setPicture(
         QImage(frame.data, frame.cols, frame.rows, int(frame.step), QImage::Format_BGR888).copy());
     m_window->showOnScreenNow();
@@ -101,16 +109,16 @@ QString GameFlow::click(const QPoint &position, int button)
 {
     if (button != 1 || !fits(m_window->size()))
         return QString();
-    const SyntheticScreen synthetic(cv::Size(m_window->width(), m_window->height()));
+    const SyntheticScreen drawn = synthetic();
     if (m_screen == Screen::Invitation) {
-        if (!toQRect(synthetic.acceptRect()).contains(position))
+        if (!toQRect(drawn.acceptRect()).contains(position))
             return QString();
         render(Screen::Lobby);
         return QStringLiteral("accepted");
     }
     if (m_screen != Screen::Lobby)
         return QString();
-    const SyntheticScreen::SlotRects rects = synthetic.slotRects();
+    const SyntheticScreen::SlotRects rects = drawn.slotRects();
     for (int i = 0; i < SyntheticScreen::SlotCount; ++i) {
         if (!toQRect(rects[size_t(i)]).contains(position) || m_taken[size_t(i)])
             continue;

@@ -14,7 +14,8 @@ class GameWindow;
 class GameFlow
 {
 public:
-    explicit GameFlow(GameWindow *window);
+    // `interfaceScale`: the size the game's pictures are drawn at, 1 for their own.
+    explicit GameFlow(GameWindow *window, double interfaceScale = 1.0);
 
     // "background", "invitation", or "lobby" followed by ten 0/1 digits for the slots taken.
     // Empty on success, else the reason.
@@ -34,9 +35,11 @@ private:
     enum class Screen { Other, Background, Invitation, Lobby, Match };
 
     QString render(Screen screen);
+    SyntheticScreen synthetic() const;
     static bool parseSlots(const QString &digits, SyntheticScreen::SlotMask &mask);
 
     GameWindow *m_window;
+    double m_interfaceScale;
     Screen m_screen = Screen::Other;
     SyntheticScreen::SlotMask m_taken{};
     int m_playerSlot = -1;

@@ -32,7 +32,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption pictureOption(QStringLiteral("picture"),
                                            QStringLiteral("Start showing this PNG."),
                                            QStringLiteral("path"));
-    parser.addOptions({titleOption, geometryOption, fullScreenOption, pictureOption});
+    const QCommandLineOption scaleOption(
+        QStringLiteral("interface-scale"),
+        QStringLiteral("Draw the game's pictures at this size, 1 for their own (default)."),
+        QStringLiteral("S"), QStringLiteral("1"));
+    parser.addOptions({titleOption, geometryOption, fullScreenOption, pictureOption, scaleOption});
     // Parsed before the toolkit sees them: Qt's X11 platform takes -geometry and -title (with one
     // dash or two) for itself and applies them to the frame of the first window it shows.
     if (!parser.parse(arguments)) {
@@ -42,6 +46,12 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("help"))) {
         ConsoleChannel::writeLine(parser.helpText());
         return 0;
+    }
+    bool scaleValid = false;
+    const double interfaceScale = parser.value(scaleOption).toDouble(&scaleValid);
+    if (!scaleValid || !(interfaceScale > 0 && interfaceScale <= 4)) {
+        ConsoleChannel::writeLine(QStringLiteral("error --interface-scale needs a number above 0, at most 4"));
+        return 2;
     }
     int toolkitArgc = 1;
     QApplication app(toolkitArgc, argv);
@@ -85,7 +95,7 @@ int main(int argc, char *argv[])
     }
     window.showOnScreenNow();
 
-    GameFlow flow(&window);
+    GameFlow flow(&window, interfaceScale);
     CommandRunner runner(&window, &flow);
     ConsoleChannel channel;
     QObject::connect(&channel, &ConsoleChannel::lineReceived, &runner, &CommandRunner::submit);

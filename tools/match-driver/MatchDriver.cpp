@@ -71,12 +71,25 @@ bool MatchDriver::announce(const Setup &setup)
 
 bool MatchDriver::openGame(const QStringList &extraArguments)
 {
-    if (!m_game->start(QStringList{QStringLiteral("--fullscreen")} + extraArguments))
+    const QRect window = m_setup.window;
+    QStringList arguments{QStringLiteral("--interface-scale"), QString::number(m_setup.interfaceScale)};
+    if (window.isEmpty() || m_setup.fullScreen)
+        arguments << QStringLiteral("--fullscreen");
+    if (!window.isEmpty())
+        arguments << QStringLiteral("--geometry")
+                  << QStringLiteral("%1x%2+%3+%4")
+                         .arg(window.width())
+                         .arg(window.height())
+                         .arg(window.x())
+                         .arg(window.y());
+    if (!m_game->start(arguments + extraArguments))
         return false;
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    m_screenSize = screen ? screen->geometry().size() : QSize();
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    m_gameArea = !window.isEmpty() ? window : primary ? primary->geometry() : QRect();
     return m_game->command(QStringLiteral("screen background")) == QLatin1String("ok");
 }
+
+
 
 bool MatchDriver::invite()
 {
@@ -184,18 +197,23 @@ QList<int> MatchDriver::slotsToTake() const
     return {first + 1, first + 2, first + 3, first + 4};
 }
 
+SyntheticScreen MatchDriver::gameScreen() const
+{
+    SyntheticScreen drawn(cv::Size(m_gameArea.width(), m_gameArea.height()));
+    drawn.setScale(m_setup.interfaceScale);
+    return drawn;
+}
+
 QRect MatchDriver::slotRect(int index) const
 {
-    if (m_screenSize.isEmpty() || index < 0 || index >= seatCount)
+    if (m_gameArea.isEmpty() || index < 0 || index >= seatCount)
         return QRect();
-    const SyntheticScreen screen(cv::Size(m_screenSize.width(), m_screenSize.height()));
-    return toQRect(screen.slotRects()[size_t(index)]);
+    return toQRect(gameScreen().slotRects()[size_t(index)]).translated(m_gameArea.topLeft());
 }
 
 QRect MatchDriver::acceptRect() const
 {
-    if (m_screenSize.isEmpty())
+    if (m_gameArea.isEmpty())
         return QRect();
-    const SyntheticScreen screen(cv::Size(m_screenSize.width(), m_screenSize.height()));
-    return toQRect(screen.acceptRect());
+    return toQRect(gameScreen().acceptRect()).translated(m_gameArea.topLeft());
 }

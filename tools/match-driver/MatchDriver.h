@@ -9,6 +9,7 @@
 
 class FakeGame;
 class PlatformSimulator;
+class SyntheticScreen;
 
 // Plays a match on the local platform simulator and the fake game together, one step at a time,
 // the way the platform and the game would: the match is announced, the game opens, the lobby
@@ -26,6 +27,9 @@ public:
         bool captain = false;
         int startsInSeconds = 150;
         QString announce = QStringLiteral("socket"); // "socket", "dashboard" or "none"
+        QRect window;               // the game's client area on the desktop; empty: full-screen
+        bool fullScreen = false;    // with a window: full-screen on the monitor it lies on
+        double interfaceScale = 1.0; // the size the game draws its pictures at
     };
 
     // Both are borrowed and must outlive the driver; the simulator must be started or attached.
@@ -33,7 +37,7 @@ public:
 
     // The platform announces the match.
     bool announce(const Setup &setup);
-    // The game starts full-screen on the main menu.
+    // The game starts on the main menu, full-screen or in the setup's window.
     bool openGame(const QStringList &extraArguments = {});
     // The lobby invitation pops up.
     bool invite();
@@ -57,6 +61,9 @@ public:
     // A slot's rectangle on the game's screen (its client area fills the screen).
     QRect slotRect(int index) const;
     QRect acceptRect() const;
+    // The game's client area on the desktop, once the game is open, and what it draws there.
+    QRect gameArea() const { return m_gameArea; }
+    SyntheticScreen gameScreen() const;
     int playerSlot() const { return m_playerSlot; }
     QString userId() const { return m_userId; }
     QJsonObject match() const { return m_match; }
@@ -72,7 +79,7 @@ private:
     Setup m_setup;
     QJsonObject m_match;
     QString m_userId;
-    QSize m_screenSize;
+    QRect m_gameArea; // the client area on the desktop, once the game is open
     int m_playerSlot = -1;
     QStringList m_seats; // who sits in each of the ten slots; empty when free
 };

@@ -21,7 +21,8 @@ namespace {
 // width, so an empty slot still matches its picture. No height avoids an overlap: the derivation
 // starts half a row gap below the header and does not count that half gap in the area, so the
 // last row always reaches a few pixels into the coach bar (3 here, the fewest for 63-pixel
-// rows). The slots are drawn last and cover those rows of the bar's top edge.
+// rows; up to half a row gap at other scales). The game shows its coach bar whole, so the bar is
+// drawn over those rows of the last slots.
 constexpr int SlotAreaHeight = 379;
 
 struct Pictures
@@ -429,6 +430,25 @@ void drawLobbyChrome(cv::Mat &frame, const cv::Rect &teams, std::uint64_t seed)
     }
 }
 
+// Another program's notification: an opaque dark card with an icon, a title and two lines.
+void drawToast(cv::Mat &frame, const cv::Rect &area, std::uint64_t seed)
+{
+    cv::RNG rng(rngState(seed, 6));
+    shade(frame, area, cv::Scalar(58, 52, 48), cv::Scalar(40, 36, 33), 1.0, Texture::Plain);
+    frameBox(frame, area, cv::Scalar(110, 104, 98), 1);
+    const int unit = std::max(8, std::min(area.height / 4, area.width / 8));
+    const cv::Point icon(area.x + unit, area.y + area.height / 2);
+    cv::circle(frame, icon, unit * 2 / 3, cv::Scalar(215, 140, 60), cv::FILLED, cv::LINE_AA);
+    const int textLeft = area.x + 2 * unit;
+    const int room = std::max(1, area.br().x - textLeft - unit / 2);
+    const double capHeight = std::min(unit * 0.7, unit * 0.7 * room / textWidth("New message", unit * 0.7));
+    text(frame, "New message", cv::Point(textLeft, area.y + unit + unit / 2), capHeight,
+         cv::Scalar(235, 235, 235));
+    fakeLines(frame, cv::Point(textLeft, area.y + 2 * unit),
+              std::max(1, area.br().x - textLeft - unit / 2), std::max(2, unit / 4), 2, rng,
+              cv::Scalar(160, 160, 160));
+}
+
 } // namespace
 
 SyntheticScreen::SyntheticScreen(cv::Size size)
@@ -488,6 +508,11 @@ void SyntheticScreen::setHeaderPosition(std::optional<cv::Point> topLeft)
     m_headerPosition = topLeft;
 }
 
+void SyntheticScreen::setToast(std::optional<cv::Rect> area)
+{
+    m_toast = area;
+}
+
 cv::Size SyntheticScreen::scaled(int width, int height) const
 {
     return cv::Size(std::max(1, cvRound(width * m_scale)), std::max(1, cvRound(height * m_scale)));
@@ -504,6 +529,8 @@ cv::Mat SyntheticScreen::drawMenu() const
 
 cv::Mat SyntheticScreen::finish(cv::Mat frame) const
 {
+    if (m_toast)
+        drawToast(frame, *m_toast, m_seed);
     if (m_brightness != 0)
         frame.convertTo(frame, -1, 1.0, m_brightness);
     if (m_blur > 1) {
@@ -554,11 +581,10 @@ cv::Mat SyntheticScreen::renderLobby(const SlotMask &occupied) const
     drawLobbyChrome(frame, header | coach, m_seed);
     addGrain(frame, m_seed);
     drawPicture(frame, pictures().header, header);
-    drawPicture(frame, pictures().coach, coach);
-    // Last, so that every slot is whole even where the derivation reaches into the coach bar.
     const SlotRects places = slotRects();
     for (int i = 0; i < SlotCount; ++i)
         drawPicture(frame, occupied[i] ? pictures().occupied : pictures().empty, places[i]);
+    drawPicture(frame, pictures().coach, coach);
     return finish(frame);
 }
 
@@ -616,24 +642,9 @@ cv::Rect SyntheticScreen::coachRect() const
     return cv::Rect(cv::Point(x, y), scaled(coach.cols, coach.rows));
 }
 
-// At scale 1 the boxes are exactly the drawn pictures. At any other scale the product's
-// template-sized box no longer covers the drawn header, and the slot rectangles it derives miss
-// the slots the game would show; the slots are still drawn where the product looks for them,
-// which is what the detectors' tests explore. Which top-left the product's match lands on at
-// such a scale is its own business; these boxes assume the drawn corner.
-cv::Rect SyntheticScreen::headerBox() const
-{
-    return cv::Rect(headerRect().tl(), pictures().header.size());
-}
-
-cv::Rect SyntheticScreen::coachBox() const
-{
-    return cv::Rect(coachRect().tl(), pictures().coach.size());
-}
-
 SyntheticScreen::SlotRects SyntheticScreen::slotRects() const
 {
-    return slotRectsFor(headerBox(), coachBox().y);
+    return slotRectsFor(headerRect(), coachRect().y);
 }
 
 SyntheticScreen::SlotRects SyntheticScreen::slotRectsFor(const cv::Rect &headerBox, int coachTop)

@@ -65,6 +65,9 @@ public:
     // the right half of the screen (moved left where the half is too narrow for it), 10 % of
     // the height from the top.
     void setHeaderPosition(std::optional<cv::Point> topLeft);
+    // A notification toast of another program drawn over everything, in screen pixels;
+    // std::nullopt (default) draws none.
+    void setToast(std::optional<cv::Rect> area);
 
     // The game's main menu with nothing over it.
     cv::Mat renderBackground() const;
@@ -82,17 +85,12 @@ public:
     // Where the header and the coach bar are drawn (their pictures scaled by the interface scale).
     cv::Rect headerRect() const;
     cv::Rect coachRect() const;
-    // The boxes the product reports for them: it matches at half resolution and reports the
-    // template's own size at the match's top-left, so these are the drawn top-left corners with
-    // the pictures' unscaled sizes (930 x 89 and 881 x 60).
-    cv::Rect headerBox() const;
-    cv::Rect coachBox() const;
-    // The slot rectangles the product derives from headerBox() and coachBox(); the slots are drawn
-    // exactly there.
+    // The slot rectangles the product derives from the drawn header and coach bar; the slots are
+    // drawn exactly there, so at any interface scale they are where the game would show them.
     SlotRects slotRects() const;
 
-    // The product's derivation of the ten slot rectangles from the header box and the top of the
-    // coach box (integer arithmetic, truncating division).
+    // The product's derivation of the ten slot rectangles from the header's box and the top of
+    // the coach bar's (integer arithmetic, truncating division).
     static SlotRects slotRectsFor(const cv::Rect &headerBox, int coachTop);
 
 private:
@@ -109,4 +107,5 @@ private:
     std::uint64_t m_seed = 1;
     std::optional<cv::Point> m_popupPosition;
     std::optional<cv::Point> m_headerPosition;
+    std::optional<cv::Rect> m_toast;
 };

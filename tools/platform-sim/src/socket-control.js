@@ -60,9 +60,19 @@ function notify(req, res, state, body, realtime) {
   if (request.unreadCount !== undefined && typeof request.unreadCount !== 'number') {
     return invalid(res, 'Invalid value for "unreadCount"');
   }
+  const repeat = request.repeat ?? 1;
+  if (!Number.isInteger(repeat) || repeat < 1 || repeat > 100000) {
+    return invalid(res, 'Invalid value for "repeat"');
+  }
   const accounts = request.email === undefined ? ACCOUNTS : [findAccount(request.email)];
   if (!accounts[0]) return unknownAccount(res);
-  const delivered = pushNotification(state, realtime, accounts, request.notification, request.unreadCount);
+  // A burst: copy i of n has " #i" after its title, so that order can be checked.
+  let delivered = 0;
+  for (let i = 1; i <= repeat; i += 1) {
+    const fields = repeat === 1 ? request.notification
+      : { ...request.notification, title: `${request.notification.title ?? ''} #${i}` };
+    delivered += pushNotification(state, realtime, accounts, fields, request.unreadCount);
+  }
   return sendJson(res, 200, { ok: true, delivered });
 }
 

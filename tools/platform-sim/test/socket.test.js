@@ -252,7 +252,14 @@ test('a notification without an e-mail goes to every account, each with its own 
   const list = (await call(sim, 'GET', '/api/launcher/notifications', { token })).json().notifications;
   assert.deepEqual(list.map((n) => n.id), ['n-given-2', 'n-given', 'n-u-1003-2', 'n-u-1003-1']);
 
-  for (const [name, body] of [['no notification', {}], ['notification as array', { notification: [] }], ['count as text', { notification: given, unreadCount: '3' }]]) {
+  assert.deepEqual(await control(sim, 'POST', 'socket/notify', { email: CAPTAIN, notification: { title: 'Burst' }, repeat: 3 }), { ok: true, delivered: 3 });
+  for (let i = 1; i <= 3; i += 1) {
+    const [, { notification, unreadCount }] = parseEvent(await links[CAPTAIN].next());
+    assert.deepEqual([notification.title, unreadCount], [`Burst #${i}`, i]);
+  }
+
+  for (const [name, body] of [['no notification', {}], ['notification as array', { notification: [] }], ['count as text', { notification: given, unreadCount: '3' }],
+    ['repeat zero', { notification: given, repeat: 0 }], ['repeat fraction', { notification: given, repeat: 1.5 }]]) {
     assert.equal((await call(sim, 'POST', '/__control/socket/notify', { body })).status, 400, name);
   }
 });
