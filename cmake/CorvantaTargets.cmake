@@ -9,20 +9,14 @@ function(corvanta_set_warnings target)
   endif()
 endfunction()
 
-# corvanta_add_library(<name> [SOURCES ...] [DEPENDS ...])
+# corvanta_add_library(<name> SOURCES ... [PUBLIC ...] [PRIVATE ...])
 #
-# One library per subsystem. A subsystem whose classes have not been written yet is an INTERFACE
-# library that already carries its place in the dependency graph, so that targets above it link it
-# the same way before and after it gains sources.
+# One static library per subsystem. PUBLIC names what its headers include, so that whoever links
+# the library can compile against them; PRIVATE what only its sources use.
 function(corvanta_add_library name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
-  if(ARG_SOURCES)
-    add_library(${name} STATIC ${ARG_SOURCES})
-    target_include_directories(${name} PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}")
-    target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
-    corvanta_set_warnings(${name})
-  else()
-    add_library(${name} INTERFACE)
-    target_link_libraries(${name} INTERFACE ${ARG_DEPENDS})
-  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC;PRIVATE" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}")
+  target_link_libraries(${name} PUBLIC ${ARG_PUBLIC} PRIVATE ${ARG_PRIVATE})
+  corvanta_set_warnings(${name})
 endfunction()

@@ -71,110 +71,187 @@ Item {
         }
     }
 
-    // 3. One panel for the state.
-    Rectangle {
-        id: waitingForGamePanel
-        objectName: "waitingForGamePanel"
-        visible: view.state === "WAITING_FOR_GAME"
-        anchors.centerIn: parent
-        width: 600
-        height: 150
-        radius: 15
-        color: "#CC1a1a2e"
-        border.color: "#0f3460"
-        border.width: 3
+    // 3. One panel for the state, laid out by this table; its texts come from textsFor().
+    readonly property var statePanels: [
+        { state: "WAITING_FOR_GAME", name: "waitingForGamePanel", width: 600, height: 150,
+          radius: 15, border: "#0f3460", spacing: 15, headingSize: 32, detailColour: "#16213e",
+          detailSize: 20 },
+        { state: "WAITING_FOR_INVITATION", name: "waitingForInvitationPanel", width: 600,
+          height: 150, radius: 15, border: "#0f3460", spacing: 15, headingSize: 32,
+          detailSize: 20, fadeTo: 0.6, fadeMs: 1000 },
+        { state: "ACCEPTING_INVITATION", name: "acceptingInvitationPanel", width: 500, height: 100,
+          radius: 12, border: "#2ecc71", centreOffset: -200, headingSize: 28, fadeTo: 0.7,
+          fadeMs: 800 },
+        { state: "JOINING_SLOT", name: "joiningSlotPanel", headingName: "joinLine", width: 700,
+          height: 120, radius: 12, border: "#3498db", top: 100, spacing: 10, headingSize: 36,
+          detailSize: 22 },
+        { state: "WAITING_FOR_PLAYERS", name: "waitingForPlayersPanel", width: 600, height: 150,
+          radius: 15, border: "#9b59b6", top: 100, spacing: 20, headingSize: 32 },
+        { state: "MATCH_READY", name: "matchReadyPanel", width: 600, height: 150, radius: 15,
+          border: "#27ae60", spacing: 15, headingSize: 42, detailSize: 24, grows: true }
+    ]
 
-        Column {
-            anchors.centerIn: parent
-            width: parent.width - 2 * view.panelMargin
-            spacing: 15
-
-            PanelText {
-                text: view.tr("⏳ Waiting for Dota 2...", "⏳ در انتظار دوتا 2...")
-                color: "#e94560"
-                font.pixelSize: 32
-                font.bold: true
-            }
-            PanelText {
-                text: view.tr("Please launch Dota 2 to continue",
+    // What each state says: the heading and detail of its panel, the title and description of
+    // the bottom panel.
+    function textsFor(forState) {
+        const joinTeam = tr("Join " + sideWord + " Team", "به تیم " + sideWord + " بپیوندید")
+        const playersLine = tr("Waiting for Players (" + players + "/10)",
+                               "در انتظار بازیکنان (" + players + "/10)")
+        const matchReady = tr("✓ Match Ready!", "✓ بازی آماده است!")
+        const launchGame = tr("Please launch Dota 2 to continue",
                               "لطفاً دوتا 2 را اجرا کنید تا ادامه دهید")
-                color: "#16213e"
-                font.pixelSize: 20
-            }
+        switch (forState) {
+        case "WAITING_FOR_GAME":
+            return { heading: tr("⏳ Waiting for Dota 2...", "⏳ در انتظار دوتا 2..."),
+                     headingColour: "#e94560", detail: launchGame,
+                     title: tr("⏳ Waiting for Dota 2", "⏳ در انتظار دوتا 2"), titleColour: "#f39c12",
+                     description: launchGame }
+        case "WAITING_FOR_INVITATION":
+            return { heading: tr("⏳ Waiting for lobby invitation...", "⏳ در انتظار دعوتنامه لابی..."),
+                     headingColour: "#f39c12",
+                     detail: tr("The bot will invite you shortly", "ربات به زودی شما را دعوت میکند"),
+                     title: tr("⏳ Waiting for Lobby Invitation", "⏳ در انتظار دعوتنامه لابی"),
+                     titleColour: "#f39c12",
+                     description: tr("The bot will send you a lobby invitation shortly",
+                                     "ربات به زودی برای شما دعوتنامه لابی ارسال میکند") }
+        case "ACCEPTING_INVITATION":
+            return { heading: tr("✓ Click ACCEPT to join the lobby",
+                                 "✓ روی قبول کلیک کنید تا به لابی بپیوندید"),
+                     headingColour: "#2ecc71", detail: "",
+                     title: tr("✓ Accept Lobby Invitation", "✓ دعوتنامه لابی را بپذیرید"),
+                     titleColour: "#2ecc71",
+                     description: tr("Click the ACCEPT button to join the tournament lobby",
+                                     "روی دکمه قبول کلیک کنید تا به لابی تورنومنت بپیوندید") }
+        case "JOINING_SLOT":
+            // -1 is no slot yet, not one to show.
+            return { heading: slot < 0 ? joinTeam
+                                       : joinTeam + " - " + slotWord + " " + slot,
+                     headingColour: sideColour,
+                     detail: tr("Click on the correct slot to join",
+                                "روی اسلات صحیح کلیک کنید تا بپیوندید"),
+                     title: joinTeam, titleColour: sideColour,
+                     description: tr("Click on the one of the empty slots to join your assigned team position",
+                                     "روی یکی از اسلات های خالی کلیک کنید تا به موقعیت تیمی خود بپیوندید") }
+        case "WAITING_FOR_PLAYERS":
+            return { heading: playersLine, headingColour: "#9b59b6", detail: "",
+                     title: playersLine, titleColour: "#9b59b6",
+                     description: tr("Wait for all players to join the lobby before the match starts",
+                                     "منتظر بمانید تا همه بازیکنان قبل از شروع بازی به لابی بپیوندند") }
+        case "MATCH_READY":
+            return { heading: matchReady, headingColour: "#27ae60",
+                     detail: tr("Starting soon...", "به زودی شروع میشود..."),
+                     title: matchReady, titleColour: "#27ae60",
+                     description: tr("All players ready - match starting soon!",
+                                     "همه بازیکنان آماده هستند - بازی به زودی شروع میشود!") }
+        case "IN_GAME":
+            return { heading: "", headingColour: "#27ae60", detail: "",
+                     title: tr("Match In Progress", "بازی در حال انجام"), titleColour: "#27ae60",
+                     description: tr("Good luck! Play your best and have fun!",
+                                     "موفق باشید! بهترین بازی خود را ارائه دهید و لذت ببرید!") }
+        default:
+            return { heading: "", headingColour: "#3498db", detail: "",
+                     title: tr("Kestrava Tournament", "تورنومنت Kestrava"), titleColour: "#3498db",
+                     description: tr("Follow the on-screen instructions",
+                                     "دستورالعملهای روی صفحه را دنبال کنید") }
         }
     }
 
-    Rectangle {
-        id: waitingForInvitationPanel
-        objectName: "waitingForInvitationPanel"
-        visible: view.state === "WAITING_FOR_INVITATION"
-        anchors.centerIn: parent
-        width: 600
-        height: 150
-        radius: 15
+    readonly property var currentTexts: textsFor(state)
+
+    // A state's panel, laid out by its entry of statePanels; children go below the detail line.
+    component StatePanel: Rectangle {
+        id: panel
+        required property var layout
+        readonly property var texts: view.textsFor(layout.state)
+        default property alias content: lines.data
+        objectName: layout.name
+        visible: view.state === layout.state
+        // Centred on the screen (moved by centreOffset), or at a distance from its top.
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.verticalCenter: layout.top === undefined ? parent.verticalCenter : undefined
+        anchors.verticalCenterOffset: layout.centreOffset || 0
+        anchors.top: layout.top === undefined ? undefined : parent.top
+        anchors.topMargin: layout.top || 0
+        width: layout.width
+        height: layout.height
+        radius: layout.radius
         color: "#CC1a1a2e"
-        border.color: "#0f3460"
+        border.color: layout.border
         border.width: 3
 
         Column {
+            id: lines
             anchors.centerIn: parent
             width: parent.width - 2 * view.panelMargin
-            spacing: 15
+            spacing: panel.layout.spacing || 0
 
             PanelText {
-                text: view.tr("⏳ Waiting for lobby invitation...", "⏳ در انتظار دعوتنامه لابی...")
-                color: "#f39c12"
-                font.pixelSize: 32
+                objectName: panel.layout.headingName || ""
+                text: panel.texts.heading
+                color: panel.texts.headingColour
+                font.pixelSize: panel.layout.headingSize
                 font.bold: true
             }
             PanelText {
-                text: view.tr("The bot will invite you shortly", "ربات به زودی شما را دعوت میکند")
-                color: "#ecf0f1"
-                font.pixelSize: 20
+                visible: panel.texts.detail !== ""
+                text: panel.texts.detail
+                color: panel.layout.detailColour || "#ecf0f1"
+                font.pixelSize: panel.layout.detailSize || 20
             }
         }
 
         SequentialAnimation on opacity {
-            running: waitingForInvitationPanel.visible
+            running: panel.visible && panel.layout.fadeTo !== undefined
             loops: Animation.Infinite
-            NumberAnimation { to: 0.6; duration: 1000 }
-            NumberAnimation { to: 1.0; duration: 1000 }
+            NumberAnimation { to: panel.layout.fadeTo || 1; duration: panel.layout.fadeMs || 800 }
+            NumberAnimation { to: 1.0; duration: panel.layout.fadeMs || 800 }
+        }
+        SequentialAnimation on scale {
+            running: panel.visible && panel.layout.grows === true
+            loops: Animation.Infinite
+            NumberAnimation { to: 1.05; duration: 500 }
+            NumberAnimation { to: 1.0; duration: 500 }
         }
     }
 
-    Rectangle {
-        id: acceptingInvitationPanel
-        objectName: "acceptingInvitationPanel"
-        visible: view.state === "ACCEPTING_INVITATION"
-        anchors.centerIn: parent
-        anchors.verticalCenterOffset: -200
-        width: 500
-        height: 100
-        radius: 12
-        color: "#CC1a1a2e"
-        border.color: "#2ecc71"
-        border.width: 3
+    StatePanel { layout: view.statePanels[0] }
+    StatePanel { layout: view.statePanels[1] }
+    StatePanel { layout: view.statePanels[2] }
+    StatePanel { layout: view.statePanels[3] }
+    StatePanel {
+        layout: view.statePanels[4]
 
-        Column {
-            anchors.centerIn: parent
-            width: parent.width - 2 * view.panelMargin
+        Rectangle {
+            objectName: "progressTrack"
+            anchors.horizontalCenter: parent.horizontalCenter
+            width: 400
+            height: 30
+            radius: 15
+            color: "#34495e"
 
-            PanelText {
-                text: view.tr("✓ Click ACCEPT to join the lobby",
-                              "✓ روی قبول کلیک کنید تا به لابی بپیوندید")
-                color: "#2ecc71"
-                font.pixelSize: 28
+            Rectangle {
+                objectName: "progressFill"
+                width: (view.players / 10) * 400
+                height: parent.height
+                radius: 15
+                color: "#9b59b6"
+
+                Behavior on width {
+                    NumberAnimation { duration: 300 }
+                }
+            }
+
+            Text {
+                objectName: "progressText"
+                anchors.centerIn: parent
+                text: view.players + view.tr("/10 players", "/10 بازیکن")
+                color: "white"
+                font.pixelSize: 16
                 font.bold: true
             }
         }
-
-        SequentialAnimation on opacity {
-            running: acceptingInvitationPanel.visible
-            loops: Animation.Infinite
-            NumberAnimation { to: 0.7; duration: 800 }
-            NumberAnimation { to: 1.0; duration: 800 }
-        }
     }
+    StatePanel { layout: view.statePanels[5] }
 
     // The frame pulses around the join panel, in the side's colour.
     Rectangle {
@@ -196,142 +273,6 @@ Item {
             loops: Animation.Infinite
             NumberAnimation { to: 0; duration: 800 }
             NumberAnimation { to: 1; duration: 800 }
-        }
-    }
-
-    Rectangle {
-        id: joiningSlotPanel
-        objectName: "joiningSlotPanel"
-        visible: view.state === "JOINING_SLOT"
-        anchors.horizontalCenter: parent.horizontalCenter
-        anchors.top: parent.top
-        anchors.topMargin: 100
-        width: 700
-        height: 120
-        radius: 12
-        color: "#CC1a1a2e"
-        border.color: "#3498db"
-        border.width: 3
-
-        Column {
-            anchors.centerIn: parent
-            width: parent.width - 2 * view.panelMargin
-            spacing: 10
-
-            PanelText {
-                objectName: "joinLine"
-                // -1 is no slot yet, not one to show.
-                text: view.slot < 0
-                      ? view.tr("Join " + view.sideWord + " Team", "به تیم " + view.sideWord + " بپیوندید")
-                      : view.tr("Join " + view.sideWord + " Team - " + view.slotWord + " " + view.slot,
-                                "به تیم " + view.sideWord + " بپیوندید - " + view.slotWord + " " + view.slot)
-                color: view.sideColour
-                font.pixelSize: 36
-                font.bold: true
-            }
-            PanelText {
-                text: view.tr("Click on the correct slot to join",
-                              "روی اسلات صحیح کلیک کنید تا بپیوندید")
-                color: "#ecf0f1"
-                font.pixelSize: 22
-            }
-        }
-    }
-
-    Rectangle {
-        id: waitingForPlayersPanel
-        objectName: "waitingForPlayersPanel"
-        visible: view.state === "WAITING_FOR_PLAYERS"
-        anchors.horizontalCenter: parent.horizontalCenter
-        anchors.top: parent.top
-        anchors.topMargin: 100
-        width: 600
-        height: 150
-        radius: 15
-        color: "#CC1a1a2e"
-        border.color: "#9b59b6"
-        border.width: 3
-
-        Column {
-            anchors.centerIn: parent
-            width: parent.width - 2 * view.panelMargin
-            spacing: 20
-
-            PanelText {
-                text: view.tr("Waiting for Players (" + view.players + "/10)",
-                              "در انتظار بازیکنان (" + view.players + "/10)")
-                color: "#9b59b6"
-                font.pixelSize: 32
-                font.bold: true
-            }
-
-            Rectangle {
-                objectName: "progressTrack"
-                anchors.horizontalCenter: parent.horizontalCenter
-                width: 400
-                height: 30
-                radius: 15
-                color: "#34495e"
-
-                Rectangle {
-                    objectName: "progressFill"
-                    width: (view.players / 10) * 400
-                    height: parent.height
-                    radius: 15
-                    color: "#9b59b6"
-
-                    Behavior on width {
-                        NumberAnimation { duration: 300 }
-                    }
-                }
-
-                Text {
-                    objectName: "progressText"
-                    anchors.centerIn: parent
-                    text: view.players + view.tr("/10 players", "/10 بازیکن")
-                    color: "white"
-                    font.pixelSize: 16
-                    font.bold: true
-                }
-            }
-        }
-    }
-
-    Rectangle {
-        id: matchReadyPanel
-        objectName: "matchReadyPanel"
-        visible: view.state === "MATCH_READY"
-        anchors.centerIn: parent
-        width: 600
-        height: 150
-        radius: 15
-        color: "#CC1a1a2e"
-        border.color: "#27ae60"
-        border.width: 3
-
-        Column {
-            anchors.centerIn: parent
-            width: parent.width - 2 * view.panelMargin
-            spacing: 15
-
-            PanelText {
-                text: view.tr("✓ Match Ready!", "✓ بازی آماده است!")
-                color: "#27ae60"
-                font.pixelSize: 42
-                font.bold: true
-            }
-            PanelText {
-                text: view.tr("Starting soon...", "به زودی شروع میشود...")
-                color: "#ecf0f1"
-                font.pixelSize: 24
-            }
-        }
-
-        SequentialAnimation on scale {
-            running: matchReadyPanel.visible
-            loops: Animation.Infinite
-            NumberAnimation { to: 1.05; duration: 500 }
-            NumberAnimation { to: 1.0; duration: 500 }
         }
     }
 
@@ -404,46 +345,8 @@ Item {
                     wrapMode: Text.WordWrap
                     font.pixelSize: 24
                     font.bold: true
-                    text: {
-                        switch (view.state) {
-                        case "WAITING_FOR_GAME":
-                            return view.tr("⏳ Waiting for Dota 2", "⏳ در انتظار دوتا 2")
-                        case "WAITING_FOR_INVITATION":
-                            return view.tr("⏳ Waiting for Lobby Invitation", "⏳ در انتظار دعوتنامه لابی")
-                        case "ACCEPTING_INVITATION":
-                            return view.tr("✓ Accept Lobby Invitation", "✓ دعوتنامه لابی را بپذیرید")
-                        case "JOINING_SLOT":
-                            return view.tr("Join " + view.sideWord + " Team",
-                                           "به تیم " + view.sideWord + " بپیوندید")
-                        case "WAITING_FOR_PLAYERS":
-                            return view.tr("Waiting for Players (" + view.players + "/10)",
-                                           "در انتظار بازیکنان (" + view.players + "/10)")
-                        case "MATCH_READY":
-                            return view.tr("✓ Match Ready!", "✓ بازی آماده است!")
-                        case "IN_GAME":
-                            return view.tr("Match In Progress", "بازی در حال انجام")
-                        default:
-                            return view.tr("Kestrava Tournament", "تورنومنت Kestrava")
-                        }
-                    }
-                    color: {
-                        switch (view.state) {
-                        case "WAITING_FOR_GAME":
-                        case "WAITING_FOR_INVITATION":
-                            return "#f39c12"
-                        case "ACCEPTING_INVITATION":
-                            return "#2ecc71"
-                        case "JOINING_SLOT":
-                            return view.sideColour
-                        case "WAITING_FOR_PLAYERS":
-                            return "#9b59b6"
-                        case "MATCH_READY":
-                        case "IN_GAME":
-                            return "#27ae60"
-                        default:
-                            return "#3498db"
-                        }
-                    }
+                    text: view.currentTexts.title
+                    color: view.currentTexts.titleColour
                 }
 
                 Text {
@@ -453,34 +356,7 @@ Item {
                     wrapMode: Text.WordWrap
                     font.pixelSize: 16
                     color: "#ecf0f1"
-                    text: {
-                        switch (view.state) {
-                        case "WAITING_FOR_GAME":
-                            return view.tr("Please launch Dota 2 to continue",
-                                           "لطفاً دوتا 2 را اجرا کنید تا ادامه دهید")
-                        case "WAITING_FOR_INVITATION":
-                            return view.tr("The bot will send you a lobby invitation shortly",
-                                           "ربات به زودی برای شما دعوتنامه لابی ارسال میکند")
-                        case "ACCEPTING_INVITATION":
-                            return view.tr("Click the ACCEPT button to join the tournament lobby",
-                                           "روی دکمه قبول کلیک کنید تا به لابی تورنومنت بپیوندید")
-                        case "JOINING_SLOT":
-                            return view.tr("Click on the one of the empty slots to join your assigned team position",
-                                           "روی یکی از اسلات های خالی کلیک کنید تا به موقعیت تیمی خود بپیوندید")
-                        case "WAITING_FOR_PLAYERS":
-                            return view.tr("Wait for all players to join the lobby before the match starts",
-                                           "منتظر بمانید تا همه بازیکنان قبل از شروع بازی به لابی بپیوندند")
-                        case "MATCH_READY":
-                            return view.tr("All players ready - match starting soon!",
-                                           "همه بازیکنان آماده هستند - بازی به زودی شروع میشود!")
-                        case "IN_GAME":
-                            return view.tr("Good luck! Play your best and have fun!",
-                                           "موفق باشید! بهترین بازی خود را ارائه دهید و لذت ببرید!")
-                        default:
-                            return view.tr("Follow the on-screen instructions",
-                                           "دستورالعملهای روی صفحه را دنبال کنید")
-                        }
-                    }
+                    text: view.currentTexts.description
                 }
             }
         }

@@ -34,10 +34,7 @@ Item {
         return lang === "fa" ? fa : en
     }
 
-    // Reads the time from the data object itself: Qt hands dataChanged to this page's handler
-    // before any C++ slot, so there the window has not yet published the new "scheduledTime".
     function updateCountdown() {
-        const scheduledTime = matchWidget.scheduledTime
         if (scheduledTime === "") {
             timeRemainingSeconds = 0
             isTimeUp = true
@@ -69,12 +66,10 @@ Item {
         onTriggered: root.updateCountdown()
     }
 
-    Connections {
-        target: matchWidget
-        function onDataChanged() {
-            root.updateCountdown()
-        }
-    }
+    // The countdown follows the published "scheduledTime", not the data object's dataChanged: Qt
+    // hands that signal to this page before the window has published the new values.
+    readonly property string countdownTarget: scheduledTime
+    onCountdownTargetChanged: updateCountdown()
 
     Component.onCompleted: updateCountdown()
 

@@ -95,6 +95,23 @@ SocketIoPacket SocketIoPacket::parse(const QString &frame)
     }
 }
 
+QString SocketIoPacket::connectFrame(const QJsonObject &auth)
+{
+    return QStringLiteral("40") + QString::fromUtf8(QJsonDocument(auth).toJson(QJsonDocument::Compact));
+}
+
+QString SocketIoPacket::pongFrame()
+{
+    return QStringLiteral("3");
+}
+
+QString SocketIoPacket::eventFrame(const QStringList &eventAndArgs)
+{
+    return QStringLiteral("42")
+        + QString::fromUtf8(
+               QJsonDocument(QJsonArray::fromStringList(eventAndArgs)).toJson(QJsonDocument::Compact));
+}
+
 QString SocketIoPacket::ackFrame(qint64 ackId)
 {
     return QStringLiteral("43%1[]").arg(ackId);

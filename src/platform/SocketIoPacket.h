@@ -2,6 +2,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 // One text frame from the platform's real-time endpoint, read as an Engine.IO 4 packet and, inside
 // an Engine.IO message, as a Socket.IO 5 packet of the default namespace. Reading never fails:
@@ -32,6 +33,14 @@ struct SocketIoPacket
     qint64 ackId = NoAck;
 
     static SocketIoPacket parse(const QString &frame);
+
+    // The frames the launcher sends.
+    // Socket.IO CONNECT to the default namespace, with the authentication object.
+    static QString connectFrame(const QJsonObject &auth);
+    // Engine.IO PONG, the answer to the server's PING.
+    static QString pongFrame();
+    // A Socket.IO EVENT: the event's name, then its arguments.
+    static QString eventFrame(const QStringList &eventAndArgs);
     // The acknowledgement frame for an event with `ackId`, carrying no arguments.
     static QString ackFrame(qint64 ackId);
 };

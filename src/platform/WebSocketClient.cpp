@@ -3,7 +3,6 @@
 #include "Log.h"
 #include "SocketIoPacket.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QWebSocket>
@@ -13,13 +12,6 @@
 namespace {
 
 const QString connectPath = QStringLiteral("/socket.io/?EIO=4&transport=websocket");
-
-QString compactJson(const QJsonValue &value)
-{
-    const QJsonDocument document = value.isArray() ? QJsonDocument(value.toArray())
-                                                   : QJsonDocument(value.toObject());
-    return QString::fromUtf8(document.toJson(QJsonDocument::Compact));
-}
 
 // The connection address as it may be logged: the token replaced, then cut to 100 characters.
 QString loggableUrl(const QString &serverUrl, const QString &token)
@@ -74,11 +66,14 @@ WebSocketClient::~WebSocketClient()
 
 QUrl WebSocketClient::connectionUrl(const QString &serverUrl, const QString &token)
 {
-    static const QRegularExpression scheme(QStringLiteral("^https?://"));
+    // Schemes are case-insensitive: "HTTPS://host" is the secure host, not a host named "HTTPS:".
+    static const QRegularExpression scheme(QStringLiteral("^https?://"),
+                                           QRegularExpression::CaseInsensitiveOption);
     QString url = serverUrl;
     url.remove(scheme);
-    url.prepend(serverUrl.startsWith(QLatin1String("https://")) ? QStringLiteral("wss://")
-                                                                : QStringLiteral("ws://"));
+    url.prepend(serverUrl.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)
+                    ? QStringLiteral("wss://")
+                    : QStringLiteral("ws://"));
     url += connectPath;
     if (!token.isEmpty())
         url += QStringLiteral("&token=") + QString::fromLatin1(QUrl::toPercentEncoding(token));
@@ -340,13 +335,13 @@ void WebSocketClient::handleEngineOpen(const QString &handshake)
         m_silenceTimer.start(scaled(m_silenceLimitMs));
 
     const QJsonObject auth{{QStringLiteral("token"), m_token}};
-    m_socket->sendTextMessage(QStringLiteral("40") + compactJson(auth));
+    m_socket->sendTextMessage(SocketIoPacket::connectFrame(auth));
 }
 
 void WebSocketClient::handleServerPing()
 {
     logDebug(QStringLiteral("💓 Received server PING, sending PONG"));
-    m_socket->sendTextMessage(QStringLiteral("3"));
+    m_socket->sendTextMessage(SocketIoPacket::pongFrame());
     if (m_silenceLimitMs > 0)
         m_silenceTimer.start(scaled(m_silenceLimitMs));
 }
@@ -473,8 +468,7 @@ void WebSocketClient::sendHeartbeat()
 
 void WebSocketClient::sendEvent(const QStringList &eventAndArgs)
 {
-    m_socket->sendTextMessage(QStringLiteral("42")
-                              + compactJson(QJsonArray::fromStringList(eventAndArgs)));
+    m_socket->sendTextMessage(SocketIoPacket::eventFrame(eventAndArgs));
 }
 
 void WebSocketClient::subscribeToTournament(const QString &tournamentId)

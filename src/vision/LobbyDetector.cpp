@@ -173,13 +173,8 @@ bool LobbyDetector::isInLobby(const cv::Mat &screen)
                 .arg(coach.center.y);
         logInfo(QStringLiteral("Lobby detected! %1").arg(summary));
 
-        // The slots lie between the bottom of the header and the top of the coach header, inset
-        // from the header's ends.
-        const cv::Rect &top = header.box;
-        const int inset = top.width / 25;
-        calculateSlotRegions(cv::Rect(top.x + regionOriginX + inset, top.y + top.height,
-                                      top.width - 2 * inset, coach.box.y - (top.y + top.height)),
-                             header.scale);
+        calculateSlotRegions(
+            slotAreaBetween(header.box + cv::Point(regionOriginX, 0), coach.box.y), header.scale);
 
         if (isTestModeEnabled()) {
             const qint64 tookMs = clock.elapsed();
@@ -203,6 +198,28 @@ bool LobbyDetector::isInLobby(const cv::Mat &screen)
         logError(QStringLiteral("Error detecting lobby: %1").arg(QString::fromUtf8(error.what())));
         return false;
     }
+}
+
+cv::Rect LobbyDetector::slotAreaBetween(const cv::Rect &headerBox, int coachTop)
+{
+    const int inset = headerBox.width / 25;
+    const int top = headerBox.y + headerBox.height;
+    return cv::Rect(headerBox.x + inset, top, headerBox.width - 2 * inset, coachTop - top);
+}
+
+QList<cv::Rect> LobbyDetector::slotsIn(const cv::Rect &slotArea)
+{
+    const int rowGap = slotArea.height / 25;
+    const int columnGap = slotArea.height / 30;
+    const int slotWidth = (slotArea.width - columnGap) / 2;
+    const int slotHeight = (slotArea.height - 4 * rowGap) / 5;
+    const int top = slotArea.y + rowGap / 2;
+    QList<cv::Rect> slotList;
+    for (const int x : {slotArea.x, slotArea.x + slotWidth + columnGap}) {
+        for (int row = 0; row < 5; ++row)
+            slotList.append(cv::Rect(x, top + row * (slotHeight + rowGap), slotWidth, slotHeight));
+    }
+    return slotList;
 }
 
 QList<cv::Rect> LobbyDetector::slotRegions() const
@@ -233,15 +250,7 @@ void LobbyDetector::calculateSlotRegions(const cv::Rect &slotArea, double scale)
         setSlotRegions(regions, false, scale);
         return;
     }
-    const int rowGap = slotArea.height / 25;
-    const int columnGap = slotArea.height / 30;
-    const int slotWidth = (slotArea.width - columnGap) / 2;
-    const int slotHeight = (slotArea.height - 4 * rowGap) / 5;
-    const int top = slotArea.y + rowGap / 2;
-    for (const int x : {slotArea.x, slotArea.x + slotWidth + columnGap}) {
-        for (int row = 0; row < 5; ++row)
-            regions.append(cv::Rect(x, top + row * (slotHeight + rowGap), slotWidth, slotHeight));
-    }
+    regions = slotsIn(slotArea);
     setSlotRegions(regions, true, scale);
     logDebug(QStringLiteral("Calculated %1 slot regions").arg(regions.size()));
 }

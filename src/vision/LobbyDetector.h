@@ -28,6 +28,12 @@ public:
     QList<cv::Rect> slotRegions() const;
     bool slotRegionsCalculated() const;
 
+    // The slots lie between the bottom of the header's box and the top of the coach bar's, inset
+    // from the header's ends.
+    static cv::Rect slotAreaBetween(const cv::Rect &headerBox, int coachTop);
+    // The ten slots of that area, in the order of slotRegions().
+    static QList<cv::Rect> slotsIn(const cv::Rect &slotArea);
+
 private:
     void setSlotRegions(const QList<cv::Rect> &regions, bool calculated, double scale);
 

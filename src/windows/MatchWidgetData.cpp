@@ -50,6 +50,8 @@ MatchWidgetData::MatchWidgetData(QObject *parent)
 void MatchWidgetData::setLang(const QString &lang)
 {
     m_lang = lang;
+    if (m_hasMatch)
+        updateRoundLabel();
     emit dataChanged();
 }
 
@@ -63,6 +65,10 @@ void MatchWidgetData::reset()
     m_lobbyStatus = QStringLiteral("creating");
     m_tournamentName.clear();
     m_roundLabel.clear();
+    m_round = 0;
+    m_bracket.clear();
+    m_tournamentType.clear();
+    m_participantCount = 2;
     m_isCompetition = false;
     m_opponentName.clear();
     m_opponentAvatar.clear();
@@ -100,15 +106,23 @@ void MatchWidgetData::updateFromLiveGame(const QJsonObject &match)
 
     const QJsonObject details = match.value(QLatin1String("match")).toObject();
     // The round comes as text; a number or anything else reads as round 0.
-    const int round = stringMember(details, "round").toInt();
-    m_roundLabel = computeRoundLabel(round, stringMember(details, "bracket"),
-                                     stringMember(tournament, "type"), participants);
+    m_round = stringMember(details, "round").toInt();
+    m_bracket = stringMember(details, "bracket");
+    m_tournamentType = stringMember(tournament, "type");
+    m_participantCount = participants;
+    updateRoundLabel();
 
     const QJsonObject opponent = match.value(QLatin1String("opponent")).toObject();
     m_opponentName = stringMember(opponent, "name");
     m_opponentAvatar = stringMember(opponent, "avatar");
     m_userSide = stringMember(match, "userSide");
     emit dataChanged();
+}
+
+// The label is kept as text for QML, so a change of language must build it again.
+void MatchWidgetData::updateRoundLabel()
+{
+    m_roundLabel = computeRoundLabel(m_round, m_bracket, m_tournamentType, m_participantCount);
 }
 
 QString MatchWidgetData::computeRoundLabel(int round, const QString &bracket,

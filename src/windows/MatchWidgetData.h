@@ -55,6 +55,7 @@ signals:
 
 private:
     void reset();
+    void updateRoundLabel();
 
     bool m_hasMatch = false;
     QString m_matchId;
@@ -64,6 +65,11 @@ private:
     QString m_lobbyStatus = QStringLiteral("creating");
     QString m_tournamentName;
     QString m_roundLabel;
+    // What the round label is built from.
+    int m_round = 0;
+    QString m_bracket;
+    QString m_tournamentType;
+    int m_participantCount = 2;
     bool m_isCompetition = false;
     QString m_opponentName;
     QString m_opponentAvatar;

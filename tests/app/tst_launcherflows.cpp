@@ -153,7 +153,8 @@ private slots:
                                        "Slot occupied: radiant - 4", "Slot occupied: radiant - Slot 4"};
         QCOMPARE(log.among(forwarded), forwarded);
 
-        // Logging out stops the services twice: directly and through the cleared session.
+        // Logging out stops the services twice, directly and through the cleared session: the
+        // sequence is fixed that way and the second stop changes nothing, so this holds it.
         log.clear();
         dashboard->logout();
         const QStringList stops = {"Stopping services...", "Stopping OverlayController...",

@@ -120,8 +120,8 @@ private slots:
             << "ws://h/socket.io/?EIO=4&transport=websocket&token=a%2Bb%2Fc%3Dd%20e%26f~g.h_i-j%E2%9C%93";
         QTest::addRow("no token") << "https://h:3002" << ""
                                   << "wss://h:3002/socket.io/?EIO=4&transport=websocket";
-        QTest::addRow("scheme is case-sensitive") << "HTTPS://h" << "" 
-                                                  << "ws://HTTPS://h/socket.io/?EIO=4&transport=websocket";
+        QTest::addRow("scheme in capitals") << "HTTPS://h" << ""
+                                            << "wss://h/socket.io/?EIO=4&transport=websocket";
     }
 
     void connectionUrl()

@@ -117,6 +117,13 @@ private slots:
         data.setLang(lang);
         data.updateFromLiveGame(tournamentMatch(participants, type, round, bracket));
         QCOMPARE(data.roundLabel(), label);
+
+        // The language chosen after the record, from the other one.
+        MatchWidgetData later;
+        later.setLang(lang == QLatin1String("fa") ? QStringLiteral("en") : QStringLiteral("fa"));
+        later.updateFromLiveGame(tournamentMatch(participants, type, round, bracket));
+        later.setLang(lang);
+        QCOMPARE(later.roundLabel(), label);
     }
 
     // The joiner (U+200C) sits inside the first word of these labels.

@@ -5,7 +5,7 @@
 //   node mutate.mjs --tree <clone> [id-regex] [--out results.md]
 
 import { execFileSync, spawnSync } from 'node:child_process';
-import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 
@@ -65,7 +65,20 @@ const options = parseArguments(process.argv.slice(2));
 const faults = JSON.parse(readFileSync(join(options.tree, 'tools/mutation/mutations.json'), 'utf8'))
   .filter((fault) => !options.only || options.only.test(fault.id));
 const commit = execFileSync('git', ['-C', options.tree, 'rev-parse', '--short', 'HEAD'], { encoding: 'utf8' }).trim();
-const rows = [];
+
+// The rows of a table an interrupted run of the same commit left behind.
+function earlierRows() {
+  if (!existsSync(options.out)) return [];
+  const lines = readFileSync(options.out, 'utf8').split('\n');
+  if (!lines[0].startsWith(`Faults seeded into ${commit}:`)) return [];
+  const known = new Map(faults.map((fault) => [fault.id, fault]));
+  return lines.filter((line) => line.startsWith('| ') && !line.startsWith('| Fault ')).flatMap((line) => {
+    const [id, , , result, detail, seconds] = line.slice(2, -2).split(' | ');
+    return known.has(id) ? [{ ...known.get(id), result, detail, seconds: seconds ? Number(seconds) : undefined }] : [];
+  });
+}
+
+const rows = earlierRows();
 const count = (result) => rows.filter((row) => row.result === result).length;
 // Written again after every fault, so that an interrupted run leaves what it found.
 function writeTable() {
@@ -82,7 +95,8 @@ function writeTable() {
   writeFileSync(options.out, table.join('\n'));
   return table[0];
 }
-for (const fault of faults) {
+const tried = new Set(rows.map((row) => row.id));
+for (const fault of faults.filter((each) => !tried.has(each.id))) {
   const outcome = tryFault(fault, options.tree);
   rows.push({ ...fault, ...outcome });
   console.log(`${outcome.result.padEnd(13)} ${fault.id} ${outcome.detail ?? ''}`);

@@ -1,5 +1,6 @@
 #include "SyntheticScreen.h"
 
+#include "LobbyDetector.h"
 #include "TemplateArt.h"
 
 #include <QImage>
@@ -649,20 +650,9 @@ SyntheticScreen::SlotRects SyntheticScreen::slotRects() const
 
 SyntheticScreen::SlotRects SyntheticScreen::slotRectsFor(const cv::Rect &headerBox, int coachTop)
 {
-    const int inset = headerBox.width / 25;
-    const cv::Rect area(headerBox.x + inset, headerBox.y + headerBox.height,
-                        headerBox.width - 2 * inset, coachTop - (headerBox.y + headerBox.height));
-    const int rowGap = area.height / 25;
-    const int columnGap = area.height / 30;
-    const int slotWidth = (area.width - columnGap) / 2;
-    const int slotHeight = (area.height - 4 * rowGap) / 5;
-    const int top = area.y + rowGap / 2;
-
+    const QList<cv::Rect> derived =
+        LobbyDetector::slotsIn(LobbyDetector::slotAreaBetween(headerBox, coachTop));
     SlotRects places;
-    for (int row = 0; row < 5; ++row) {
-        const int y = top + row * (slotHeight + rowGap);
-        places[row] = cv::Rect(area.x, y, slotWidth, slotHeight);
-        places[5 + row] = cv::Rect(area.x + slotWidth + columnGap, y, slotWidth, slotHeight);
-    }
+    std::copy(derived.begin(), derived.end(), places.begin());
     return places;
 }

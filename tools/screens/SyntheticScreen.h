@@ -89,8 +89,8 @@ public:
     // drawn exactly there, so at any interface scale they are where the game would show them.
     SlotRects slotRects() const;
 
-    // The product's derivation of the ten slot rectangles from the header's box and the top of
-    // the coach bar's (integer arithmetic, truncating division).
+    // The ten slot rectangles the product derives from the header's box and the top of the
+    // coach bar's.
     static SlotRects slotRectsFor(const cv::Rect &headerBox, int coachTop);
 
 private:
