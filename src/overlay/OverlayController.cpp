@@ -123,12 +123,11 @@ void OverlayController::initialize()
     logInfo(QStringLiteral("OverlayController initialized successfully"));
 }
 
-void OverlayController::setCredentials(const QString &token, const QString &userId,
-                                       const QString &steamId)
+// Only the user id is consulted (to tell the user's own notifications); the token and Steam id
+// are not kept, so the overlay holds no secret.
+void OverlayController::setCredentials(const QString &, const QString &userId, const QString &)
 {
-    m_token = token;
     m_userId = userId;
-    m_steamId = steamId;
 }
 
 void OverlayController::start()

@@ -191,9 +191,7 @@ private:
     // onInvitationDetectionComplete).
     bool m_declineAwaitsLobbyResult = false;
 
-    QString m_token;
     QString m_userId;
-    QString m_steamId;
 
     // Owned components, created in this order and destroyed in reverse.
     std::unique_ptr<PlatformBridge> m_bridge;

@@ -106,7 +106,9 @@ private:
         QVERIFY(MatchRun::clickAt(driver.slotRect(slot).center()));
         QCOMPARE(driver.waitForSlot(5000), slot);
         QVERIFY(run.waitForTransition(4, 5));
-        QVERIFY(run.launcher().texts().contains(confirmed));
+        // The confirmation may come after the transition: the dashboard's page passes its
+        // messages on at its next poll.
+        QVERIFY(run.launcher().waitForText(confirmed, 5000));
 
         QVERIFY(driver.fillLobby(150));
         QVERIFY(run.waitForTransition(5, 6));

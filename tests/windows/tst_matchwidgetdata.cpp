@@ -41,17 +41,6 @@ class TestMatchWidgetData : public QObject
     Q_OBJECT
 
 private slots:
-    void initialValues()
-    {
-        const MatchWidgetData data;
-        QVERIFY(!data.hasMatch());
-        QCOMPARE(data.gameNumber(), 1);
-        QCOMPARE(data.lobbyStatus(), QStringLiteral("creating"));
-        QCOMPARE(data.lang(), QStringLiteral("en"));
-        QVERIFY(!data.isCompetition());
-        QVERIFY(data.roundLabel().isEmpty() && data.userSide().isEmpty());
-    }
-
     void roundLabels_data()
     {
         QTest::addColumn<int>("participants");
@@ -237,15 +226,6 @@ private slots:
         QCOMPARE(data.lobbyStatus(), QStringLiteral("creating"));
         QCOMPARE(data.gameNumber(), 1);
         QCOMPARE(data.lang(), QStringLiteral("fa")); // the language stays
-    }
-
-    void propertiesForQml()
-    {
-        MatchWidgetData data;
-        data.updateFromLiveGame(tournamentMatch(8, "SINGLE", "2", ""));
-        QCOMPARE(data.property("roundLabel").toString(), QStringLiteral("Semi-Finals"));
-        QCOMPARE(data.property("hasMatch").toBool(), true);
-        QCOMPARE(data.metaObject()->propertyCount() - data.metaObject()->propertyOffset(), 13);
     }
 };
 
