@@ -5,7 +5,6 @@
 #include "PlatformBridge.h"
 #include "SyntheticScreen.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -107,13 +106,6 @@ int sharedSegmentsOfThisProcess()
             ++count;
     }
     return count;
-}
-
-double medianMilliseconds(QList<qint64> nanoseconds)
-{
-    std::sort(nanoseconds.begin(), nanoseconds.end());
-    const qsizetype n = nanoseconds.size();
-    return (nanoseconds[(n - 1) / 2] + nanoseconds[n / 2]) / 2.0 / 1e6;
 }
 
 QStringList screenNames()
@@ -529,7 +521,8 @@ private slots:
     }
 
     // Median of 20 copies of the whole 1920 x 1080 screen, each way; both give the same pixels.
-    void fullScreenCaptureTimings()
+    // Both ways of reading the screen give its exact pixels, at full HD (bench_capture times them).
+    void fullScreenCaptureIsExact()
     {
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         const QImage picture = distinctColumns(screen.width(), screen.height());
@@ -538,35 +531,9 @@ private slots:
         FakeGame game;
         QVERIFY(game.start({"--fullscreen", "--picture", path}));
         const cv::Mat expected = toBgr(picture);
-
-        struct Way
-        {
-            const char *name;
-            QByteArray mode;
-        };
-        for (const Way &way : {Way{"MIT-SHM", "shm"}, Way{"XGetImage", "xgetimage"}}) {
-            const std::unique_ptr<Desktop> desktop = desktopCapturingWith(way.mode);
-            const PlatformBridge bridge(desktopCapturingWith(way.mode));
-            const Desktop::Rect area{screen.left(), screen.top(), screen.left() + screen.width(),
-                                     screen.top() + screen.height()};
-            QList<qint64> grabs;
-            QList<qint64> captures;
-            cv::Mat grabbed(screen.height(), screen.width(), CV_8UC3);
-            cv::Mat image;
-            for (int i = 0; i < 20; ++i) {
-                QElapsedTimer timer;
-                timer.start();
-                QVERIFY(desktop->grabScreen(area, grabbed.data, grabbed.step[0])
-                        == Desktop::CaptureStatus::Captured);
-                grabs << timer.nsecsElapsed();
-                timer.restart();
-                image = bridge.captureDota2Window();
-                captures << timer.nsecsElapsed();
-            }
-            QCOMPARE(differingPixels(grabbed, expected), 0);
-            QCOMPARE(differingPixels(image, expected), 0);
-            qInfo("%s: grabScreen 1920x1080 median %.2f ms, captureDota2Window median %.2f ms",
-                  way.name, medianMilliseconds(grabs), medianMilliseconds(captures));
+        for (const QByteArray mode : {"shm", "xgetimage"}) {
+            const PlatformBridge bridge(desktopCapturingWith(mode));
+            QCOMPARE(differingPixels(bridge.captureDota2Window(), expected), 0);
         }
     }
 
@@ -579,9 +546,6 @@ private slots:
         QCOMPARE(game.nextClick(), QStringLiteral("click 50 20 1"));
         QCOMPARE(runShell("xdotool mousemove --sync 599 449 click 3"), 0);
         QCOMPARE(game.nextClick(), QStringLiteral("click 399 299 3"));
-        QVERIFY(game.command("warp 1 2").startsWith(QLatin1String("error ")));
-        QVERIFY(game.command("fill 1 2 300").startsWith(QLatin1String("error ")));
-        QVERIFY(game.command("show /nonexistent/picture.png").startsWith(QLatin1String("error ")));
     }
 
     // Under the compositing manager the game's own pixels are read: a window above it, such as
