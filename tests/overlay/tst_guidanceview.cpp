@@ -5,6 +5,7 @@
 #include "MatchData.h"
 #include "OverlayState.h"
 #include "OverlayWindow.h"
+#include "QuickItems.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -72,7 +73,7 @@ private:
 
     QQuickItem *item(const char *objectName) const
     {
-        return m_overlay->rootObject()->findChild<QQuickItem *>(QString::fromLatin1(objectName));
+        return quickItem(*m_overlay, QString::fromLatin1(objectName));
     }
 
     // Where an item is drawn, in window pixels.
@@ -245,7 +246,9 @@ private slots:
         // the clock says little here: the threaded render loop advances animations by a
         // nominal 16.7 ms per frame, and the virtual display shows frames faster than that.)
         QVERIFY2(widths.size() >= 10, qPrintable(QString::number(widths.size())));
-        QVERIFY(widths.first() > 0 && widths.first() < 40);
+        // The first step is a fraction of the way (how large depends on the frames a loaded
+        // machine drops).
+        QVERIFY(widths.first() > 0 && widths.first() < 100);
         QVERIFY(std::is_sorted(widths.begin(), widths.end()));
     }
 

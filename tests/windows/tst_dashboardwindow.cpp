@@ -3,6 +3,7 @@
 #include "DashboardWindow.h"
 #include "LogCapture.h"
 #include "PlatformSimulator.h"
+#include "QuickItems.h"
 #include "UrlCatcher.h"
 #include "WebViewTestMain.h"
 
@@ -36,10 +37,7 @@ private:
         return m_window->rootObject()->findChild<QObject *>(QStringLiteral("webView"));
     }
 
-    QQuickItem *item(const char *name) const
-    {
-        return m_window->rootObject()->findChild<QQuickItem *>(QLatin1String(name));
-    }
+    QQuickItem *item(const char *name) const { return quickItem(*m_window, QLatin1String(name)); }
 
     void runJavaScript(const QString &script)
     {

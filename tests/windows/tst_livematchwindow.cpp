@@ -1,6 +1,7 @@
 #include "LiveMatchWindow.h"
 #include "LogCapture.h"
 #include "MatchWidgetData.h"
+#include "QuickItems.h"
 #include "UrlCatcher.h"
 
 #include <QDateTime>
@@ -85,7 +86,7 @@ private:
 
     QQuickItem *item(const QString &name) const
     {
-        QQuickItem *found = root()->findChild<QQuickItem *>(name);
+        QQuickItem *found = quickItem(*m_window, name);
         if (!found)
             qWarning("no item named %s", qPrintable(name));
         return found;
@@ -121,16 +122,10 @@ private:
     QPoint centreOf(const QString &name) const
     {
         const QQuickItem *target = item(name);
-        if (!target)
-            return {};
-        return target->mapToScene(QPointF(target->width() / 2, target->height() / 2)).toPoint();
+        return target ? ::centreOf(*target) : QPoint();
     }
 
-    void click(const QString &name)
-    {
-        QVERIFY2(item(name), qPrintable(name));
-        QTest::mouseClick(m_window.get(), Qt::LeftButton, Qt::NoModifier, centreOf(name));
-    }
+    void click(const QString &name) { QVERIFY2(clickItem(*m_window, name), qPrintable(name)); }
 
     void showAndWait()
     {

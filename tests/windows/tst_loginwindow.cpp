@@ -4,6 +4,7 @@
 #include "LogCapture.h"
 #include "LoginWindow.h"
 #include "PlatformSimulator.h"
+#include "QuickItems.h"
 #include "UrlCatcher.h"
 
 #include <QJsonDocument>
@@ -27,18 +28,9 @@ private:
     std::unique_ptr<ApiClient> m_api;
     std::unique_ptr<LoginWindow> m_window;
 
-    QQuickItem *item(const char *name) const
-    {
-        return m_window->rootObject()->findChild<QQuickItem *>(QLatin1String(name));
-    }
+    QQuickItem *item(const char *name) const { return quickItem(*m_window, QLatin1String(name)); }
 
-    void click(const char *name)
-    {
-        QQuickItem *target = item(name);
-        QVERIFY2(target, name);
-        const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
-        QTest::mouseClick(m_window.get(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-    }
+    void click(const char *name) { QVERIFY2(clickItem(*m_window, QLatin1String(name)), name); }
 
     void makeWindow(const QString &baseUrl)
     {
