@@ -1,5 +1,6 @@
 #include "DesktopActions.h"
 #include "MatchRun.h"
+#include "MatchTestCase.h"
 #include "PlatformSimulator.h"
 #include "WindowPing.h"
 
@@ -19,12 +20,11 @@
 
 // The signed-in launcher binary under sustained use, against the simulator on the virtual
 // desktop: the same action many times over, and what it costs each time.
-class TestLauncherSoak : public QObject
+class TestLauncherSoak : public MatchTestCase
 {
     Q_OBJECT
 
 private:
-    PlatformSimulator m_simulator;
 
     // Resident memory of a process, in KiB.
     static qint64 residentKiB(qint64 pid)
@@ -104,17 +104,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(qEnvironmentVariableIsSet("DISPLAY"), "needs the virtual desktop of scripts/test");
-        QVERIFY(m_simulator.start());
-    }
-
-    void init()
-    {
-        m_simulator.reset();
-    }
-
     // A burst of notifications with a tray, and a server that pings every two seconds: every
     // event is handled in order while the link stays up, and the program never falls behind.
     void burstOfNotificationsArrivesInOrderOnAStableLink()

@@ -1,4 +1,5 @@
 #include "MatchRun.h"
+#include "MatchTestCase.h"
 #include "PlatformSimulator.h"
 
 #include <QJsonArray>
@@ -7,12 +8,11 @@
 
 // Faults in the middle of a match played through real processes: the platform's socket goes
 // away, the game is minimised, the game is closed.
-class TestMatchFaults : public QObject
+class TestMatchFaults : public MatchTestCase
 {
     Q_OBJECT
 
 private:
-    PlatformSimulator m_simulator;
 
     static int countSince(const MatchRun &run, int from, const QString &text)
     {
@@ -32,17 +32,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(qEnvironmentVariableIsSet("DISPLAY"), "needs the virtual desktop of scripts/test");
-        QVERIFY(m_simulator.start());
-    }
-
-    void init()
-    {
-        m_simulator.reset();
-    }
-
     // The slot is taken while the socket is down; once it is back, the subscription and the
     // live game poll bring the server's record, and the flow goes on.
     void socketLostWhileJoiningSlot()

@@ -1,5 +1,6 @@
 #include "DesktopActions.h"
 #include "MatchRun.h"
+#include "MatchTestCase.h"
 #include "PlatformSimulator.h"
 
 #include <QGuiApplication>
@@ -10,12 +11,11 @@
 
 // Whole matches through real processes: the launcher binary, the platform simulator and the fake
 // game, played by the match driver, with the test as the player clicking through the overlay.
-class TestWholeMatch : public QObject
+class TestWholeMatch : public MatchTestCase
 {
     Q_OBJECT
 
 private:
-    PlatformSimulator m_simulator;
 
     static QRect unionOf(const MatchDriver &driver, const QList<int> &seats)
     {
@@ -132,17 +132,6 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(qEnvironmentVariableIsSet("DISPLAY"), "needs the virtual desktop of scripts/test");
-        QVERIFY(m_simulator.start());
-    }
-
-    void init()
-    {
-        m_simulator.reset();
-    }
-
     // Wherever the game lies on the desktop, a click where the hand points accepts and the frame
     // encloses the slots to take: a window at an offset with its interface drawn in proportion,
     // full-screen on a second monitor of another size, and under display scaling.
