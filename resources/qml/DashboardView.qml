@@ -12,7 +12,10 @@ Rectangle {
         url: dashboardWindow.dashboardUrl
 
         onLoadingChanged: function(loadRequest) {
+            retryWatch.stop()
             if (loadRequest.status === WebView.LoadStartedStatus) {
+                // Also a retry's load that started after its watch gave up.
+                errorCover.visible = false
                 loadingCover.visible = true
             } else if (loadRequest.status === WebView.LoadSucceededStatus
                        || loadRequest.status === WebView.LoadStoppedStatus) {
@@ -64,6 +67,17 @@ Rectangle {
         webView.runJavaScript(dashboardWindow.webMessageScript(), function(result) {
             dashboardWindow.receiveWebMessages(result)
         })
+    }
+
+    // A retry the web engine never starts (seen after a refused connection: no load began and
+    // none failed) would leave the loading cover up for good; the error cover comes back instead.
+    Timer {
+        id: retryWatch
+        interval: 10000
+        onTriggered: {
+            loadingCover.visible = false
+            errorCover.visible = true
+        }
     }
 
     Rectangle {
@@ -169,12 +183,13 @@ Rectangle {
                         errorCover.visible = false
                         loadingCover.visible = true
                         // A load that failed before anything arrived can leave the view with no
-                        // address, and reloading that does nothing: the dashboard's address is
-                        // bound again instead, which loads it.
+                        // address: the dashboard's address is bound again. The view may still
+                        // hold that address inside and take the binding for no change (the
+                        // loading cover then stayed up for good), so it is reloaded as well.
                         if (webView.url.toString() === "")
                             webView.url = Qt.binding(function() { return dashboardWindow.dashboardUrl })
-                        else
-                            webView.reload()
+                        webView.reload()
+                        retryWatch.restart()
                     }
                 }
             }
