@@ -60,9 +60,10 @@ function(corvanta_add_test name)
     # Qt, GLib and OpenCV's image readers come from Debian, built without ThreadSanitizer: it
     # cannot see how they synchronise their own threads, and would report every allocation one of
     # their threads hands to another. Their calls are ignored; our code, and the Qt templates
-    # instantiated in it, stay checked. No suppressions.
+    # instantiated in it, stay checked. One suppression, for the thread pool's hand-off of a task
+    # to a waiting thread (cmake/tsan.supp says why).
     list(APPEND sanitizer_options
-         "TSAN_OPTIONS=string_prepend:halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:")
+         "TSAN_OPTIONS=string_prepend:halt_on_error=1:second_deadlock_stack=1:ignore_noninstrumented_modules=1:suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan.supp:")
   endif()
   if(ARG_DISPLAY)
     set(labels display)
