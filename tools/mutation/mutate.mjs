@@ -39,6 +39,13 @@ function failedTests(output) {
   return [...output.matchAll(/^\s*\d+ - (\S+) \(/gm)].map((match) => match[1]);
 }
 
+// Whole test names ("^(tst_a|tst_b)$", "^tst_a$|^tst_b$") build only those programs and what they
+// depend on; any other pattern builds everything.
+function targetsOf(tests) {
+  const names = tests.replace(/^\^\((.*)\)\$$/, '$1').split('|').map((name) => name.replace(/^\^|\$$/g, ''));
+  return names.every((name) => /^\w+$/.test(name)) ? ['--target', ...names] : [];
+}
+
 function tryFault(fault, tree) {
   const path = join(tree, fault.file);
   const original = readFileSync(path, 'utf8');
@@ -46,7 +53,7 @@ function tryFault(fault, tree) {
     return { result: 'unusable', detail: `text found ${occurrences(original, fault.find)} times` };
   try {
     writeFileSync(path, original.replace(fault.find, () => fault.replace));
-    const build = run('cmake', ['--build', join(tree, 'build')], tree);
+    const build = run('cmake', ['--build', join(tree, 'build'), ...targetsOf(fault.tests)], tree);
     if (build.status !== 0) return { result: 'did not build', detail: '', seconds: build.seconds };
     const runtime = mkdtempSync(join(tmpdir(), 'corvanta-runtime.'));
     const test = run('ctest', ['--test-dir', join(tree, 'build'), '-R', fault.tests, '--no-tests=error',
