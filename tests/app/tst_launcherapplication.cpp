@@ -2,11 +2,11 @@
 #include "LogCapture.h"
 #include "LoginWindow.h"
 #include "OverlayController.h"
+#include "PrivateSettings.h"
 
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTimer>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -16,13 +16,11 @@ class TestLauncherApplication : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_config;
+    PrivateSettings m_settings;
 
 private slots:
     void initTestCase()
     {
-        // No stored session of the machine's user can reach the test.
-        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         qputenv("API_BASE_URL", "http://127.0.0.1:9");
     }
 

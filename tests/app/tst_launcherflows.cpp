@@ -6,6 +6,7 @@
 #include "MatchData.h"
 #include "OverlayController.h"
 #include "PlatformSimulator.h"
+#include "PrivateSettings.h"
 #include "WebViewTestMain.h"
 
 #include <QGuiApplication>
@@ -13,7 +14,6 @@
 #include <QJsonObject>
 #include <QPointer>
 #include <QQuickItem>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -24,7 +24,7 @@ class TestLauncherFlows : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_config;
+    PrivateSettings m_settings;
     PlatformSimulator m_simulator;
 
     template<typename Window>
@@ -57,8 +57,6 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY2(qEnvironmentVariableIsSet("DISPLAY"), "needs the virtual desktop of scripts/test");
-        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         QVERIFY(m_simulator.start());
         qputenv("API_BASE_URL", m_simulator.url().toUtf8());
         qputenv("WEBSOCKET_URL", m_simulator.url().toUtf8());
