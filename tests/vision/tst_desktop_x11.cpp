@@ -7,7 +7,6 @@
 
 #include <QFile>
 #include <QGuiApplication>
-#include <QImage>
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -15,14 +14,13 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 
 namespace {
 
-// The window's entry among the top-level windows, or null.
 std::optional<Desktop::TopLevelWindow> entryOf(Desktop &desktop, Desktop::WindowId window)
 {
     for (const Desktop::TopLevelWindow &entry : desktop.topLevelWindows()) {
@@ -44,18 +42,12 @@ QImage distinctColumns(int width, int height)
     return image;
 }
 
-// The same picture as the capture gives it: blue, green, red.
+// The picture as the capture gives it: blue, green, red.
 cv::Mat toBgr(const QImage &image)
 {
-    cv::Mat bgr(image.height(), image.width(), CV_8UC3);
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb pixel = image.pixel(x, y);
-            bgr.at<cv::Vec3b>(y, x) = cv::Vec3b(uchar(qBlue(pixel)), uchar(qGreen(pixel)),
-                                                uchar(qRed(pixel)));
-        }
-    }
-    return bgr;
+    const QImage bgr = image.convertToFormat(QImage::Format_BGR888);
+    return cv::Mat(bgr.height(), bgr.width(), CV_8UC3, const_cast<uchar *>(bgr.constBits()),
+                   size_t(bgr.bytesPerLine())).clone();
 }
 
 int differingPixels(const cv::Mat &a, const cv::Mat &b)
@@ -69,26 +61,16 @@ int differingPixels(const cv::Mat &a, const cv::Mat &b)
 
 QString geometryArgument(const QRect &rect)
 {
-    const auto signedNumber = [](int value) {
-        return (value < 0 ? QStringLiteral("-") : QStringLiteral("+"))
-            + QString::number(std::abs(value));
-    };
-    return QStringLiteral("%1x%2%3%4").arg(rect.width()).arg(rect.height())
-        .arg(signedNumber(rect.x()), signedNumber(rect.y()));
+    return QString::asprintf("%dx%d%+d%+d", rect.width(), rect.height(), rect.x(), rect.y());
 }
 
-// A desktop backend whose capture path is chosen through its environment seam.
-std::unique_ptr<Desktop> desktopCapturingWith(const QByteArray &mode)
+// A bridge over a desktop backend whose capture path is chosen through its environment seam.
+std::unique_ptr<PlatformBridge> bridgeCapturingWith(const QByteArray &mode)
 {
     qputenv("CORVANTA_X11_CAPTURE", mode);
     std::unique_ptr<Desktop> desktop = createDesktop();
     qunsetenv("CORVANTA_X11_CAPTURE");
-    return desktop;
-}
-
-std::unique_ptr<PlatformBridge> bridgeCapturingWith(const QByteArray &mode)
-{
-    return std::make_unique<PlatformBridge>(desktopCapturingWith(mode));
+    return std::make_unique<PlatformBridge>(std::move(desktop));
 }
 
 // System V shared-memory segments created by this process, from the kernel's own list.
@@ -125,12 +107,6 @@ class TestDesktopX11 : public QObject
 private:
     QTemporaryDir m_temp;
 
-    QString savePicture(const QImage &picture, const QString &name)
-    {
-        const QString path = m_temp.filePath(name);
-        return picture.save(path) ? path : QString();
-    }
-
 private slots:
     void initTestCase()
     {
@@ -140,11 +116,12 @@ private slots:
     }
 
     // The bridge answers once with the game as it starts, then the game changes (or starts only
-    // then): the next answers see the change, also where the bridge remembers the window.
+    // then): the backend reads the change from the server, and the bridge's next answers see it,
+    // also where it remembers the window.
     void lookupsOnRealWindows_data()
     {
         QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("change"); // a fake-game command, "start", or empty
+        QTest::addColumn<QString>("change"); // fake-game commands, "start", or empty
         QTest::addColumn<bool>("visible");   // isDota2WindowVisible() after the change
         QTest::addColumn<QSize>("size");     // the capture's size; empty: it fails with...
         QTest::addColumn<QString>("failure"); // ...this log line
@@ -152,29 +129,18 @@ private slots:
         const QString notFound = QStringLiteral("Dota 2 window not found");
         const QString noArea = QStringLiteral("Invalid Dota 2 window dimensions");
         QTest::addRow("exact title") << "Dota 2" << "" << true << windowed << "";
-        QTest::addRow("capitals") << "DOTA 2" << "" << true << windowed << "";
-        QTest::addRow("Dota 2 - Tools") << "Dota 2 - Tools" << "" << false << windowed << "";
-        QTest::addRow("another game") << "Dota" << "" << false << QSize() << notFound;
         QTest::addRow("hidden") << "Dota 2" << "hide" << false << QSize() << noArea;
         QTest::addRow("minimised") << "Dota 2" << "minimize" << false << QSize() << noArea;
-        QTest::addRow("hidden Dota 2 - Tools") << "Dota 2 - Tools" << "hide" << false << QSize()
-                                               << notFound;
-        QTest::addRow("minimised Dota 2 - Tools") << "Dota 2 - Tools" << "minimize" << false
-                                                  << QSize() << notFound;
         QTest::addRow("shown again") << "Dota 2" << "minimize, show-window" << true << windowed
                                      << "";
         QTest::addRow("moves and resizes") << "Dota 2" << "geometry 500x300+400+320" << true
                                            << QSize(500, 300) << "";
         QTest::addRow("retitled away") << "Dota 2" << "title Steam" << false << QSize()
                                        << notFound;
-        QTest::addRow("retitled Dota 2 - Tools") << "Dota 2" << "title Dota 2 - Tools" << false
-                                                 << windowed << "";
         QTest::addRow("retitled Dota 2") << "Dota 2 - Tools" << "title Dota 2" << true << windowed
                                          << "";
-        QTest::addRow("another game retitled Dota 2 - Tools") << "Dota" << "title Dota 2 - Tools"
-                                                              << false << windowed << "";
-        QTest::addRow("another game hidden, then retitled Dota 2") << "Dota" << "hide, title Dota 2"
-                                                                   << false << QSize() << noArea;
+        QTest::addRow("hidden, then retitled Dota 2") << "Dota" << "hide, title Dota 2" << false
+                                                      << QSize() << noArea;
         QTest::addRow("closes") << "Dota 2" << "quit" << false << QSize() << notFound;
         QTest::addRow("starts after an absent answer") << "Dota 2" << "start" << true << windowed
                                                        << "";
@@ -237,88 +203,33 @@ private slots:
         }
     }
 
+    // Of two containing matches the topmost is found first, until the other one is raised.
     void enumerationIsTopmostFirst()
     {
-        // Two matches told apart by their widths.
         FakeGame lower;
         QVERIFY(lower.start({"--title", "Dota 2 - Lower", "--geometry", "300x200+100+100"}));
         FakeGame upper;
         QVERIFY(upper.start({"--title", "Dota 2 - Upper", "--geometry", "320x240+150+150"}));
         QCOMPARE(upper.command("raise"), QStringLiteral("ok"));
-
-        const std::unique_ptr<Desktop> desktop = createDesktop();
-        const std::vector<Desktop::TopLevelWindow> windows = desktop->topLevelWindows();
-        const auto position = [&](Desktop::WindowId window) {
-            return std::find_if(windows.begin(), windows.end(),
-                                [window](const Desktop::TopLevelWindow &entry) {
-                                    return entry.enumerated && entry.id == window;
-                                })
-                - windows.begin();
-        };
-        QVERIFY(position(upper.window()) < position(lower.window()));
-        QVERIFY(position(lower.window()) < qsizetype(windows.size()));
-
-        // The first containing match is the upper window, until the other one is raised.
         PlatformBridge bridge;
         QCOMPARE(bridge.captureDota2Window().cols, 320);
         QCOMPARE(lower.command("raise"), QStringLiteral("ok"));
         QCOMPARE(bridge.captureDota2Window().cols, 300);
     }
 
-    void foreground_data()
-    {
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<bool>("otherActive"); // another window has the focus
-        QTest::addColumn<bool>("foreground");
-        QTest::addRow("Dota 2") << "Dota 2" << false << true;
-        QTest::addRow("DOTA 2") << "DOTA 2" << false << true;
-        QTest::addRow("Dota 2 - Tools") << "Dota 2 - Tools" << false << false;
-        QTest::addRow("Dota 2 behind another window") << "Dota 2" << true << false;
-    }
-
+    // The focus as the server has it: the game's, then another window's.
     void foreground()
     {
-        QFETCH(QString, title);
-        QFETCH(bool, otherActive);
-        QFETCH(bool, foreground);
         FakeGame game;
-        QVERIFY(game.start({"--title", title, "--geometry", "500x400+100+100"}));
+        QVERIFY(game.start({"--geometry", "500x400+100+100"}));
         FakeGame other;
         QVERIFY(other.start({"--title", "Text editor", "--geometry", "300x200+800+100"}));
-        const Desktop::WindowId active = otherActive ? other.window() : game.window();
-        QCOMPARE(runShell(QStringLiteral("xdotool windowactivate --sync %1").arg(active)), 0);
-
         const std::unique_ptr<Desktop> desktop = createDesktop();
-        QTRY_COMPARE(desktop->foregroundWindow(), active);
-        PlatformBridge bridge;
-        QCOMPARE(bridge.isDota2Foreground(), foreground);
-    }
-
-    void solidFill_data()
-    {
-        QTest::addColumn<QColor>("colour");
-        QTest::addRow("red") << QColor(255, 0, 0);
-        QTest::addRow("green") << QColor(0, 255, 0);
-        QTest::addRow("blue") << QColor(0, 0, 255);
-        QTest::addRow("mixed") << QColor(12, 34, 201);
-    }
-
-    void solidFill()
-    {
-        QFETCH(QColor, colour);
-        FakeGame game;
-        QVERIFY(game.start({"--geometry", "640x480+300+200"}));
-        QCOMPARE(game.command(QStringLiteral("fill %1 %2 %3")
-                                  .arg(colour.red()).arg(colour.green()).arg(colour.blue())),
-                 QStringLiteral("ok"));
-        PlatformBridge bridge;
-        const cv::Mat image = bridge.captureDota2Window();
-        QCOMPARE(image.type(), CV_8UC3);
-        QCOMPARE(image.cols, 640);
-        QCOMPARE(image.rows, 480);
-        const cv::Mat expected(480, 640, CV_8UC3,
-                               cv::Scalar(colour.blue(), colour.green(), colour.red()));
-        QCOMPARE(differingPixels(image, expected), 0);
+        for (const FakeGame *active : {&game, &other}) {
+            QCOMPARE(runShell(QStringLiteral("xdotool windowactivate --sync %1").arg(active->window())), 0);
+            QTRY_COMPARE(desktop->foregroundWindow(), active->window());
+            QCOMPARE(PlatformBridge().isDota2Foreground(), active == &game);
+        }
     }
 
     // Both ways of copying pixels, and the default (shared memory with its fallback), give the
@@ -335,17 +246,12 @@ private slots:
     {
         QFETCH(QByteArray, mode);
         const QImage picture = distinctColumns(1366, 300);
-        const QString path = savePicture(picture, QStringLiteral("columns.png"));
-        QVERIFY(!path.isEmpty());
+        const QString path = m_temp.filePath(QStringLiteral("columns.png"));
+        QVERIFY(picture.save(path));
         FakeGame game;
         QVERIFY(game.start({"--geometry", "1366x300+20+60"}));
         QCOMPARE(game.command("show " + path), QStringLiteral("ok"));
-
-        const std::unique_ptr<PlatformBridge> bridge = bridgeCapturingWith(mode);
-        const cv::Mat image = bridge->captureDota2Window();
-        QCOMPARE(image.cols, 1366);
-        QCOMPARE(image.rows, 300);
-        QCOMPARE(differingPixels(image, toBgr(picture)), 0);
+        QCOMPARE(differingPixels(bridgeCapturingWith(mode)->captureDota2Window(), toBgr(picture)), 0);
     }
 
     // Beyond the screen's edges the copy is black, as a screen DC gives it; the rest is in place.
@@ -369,21 +275,17 @@ private slots:
         FakeGame game;
         QVERIFY(game.start({"--geometry", geometryArgument(geometry)}));
         QCOMPARE(game.command("fill 0 200 100"), QStringLiteral("ok"));
-        const std::unique_ptr<Desktop> desktop = createDesktop();
-        const std::optional<Desktop::Rect> client = desktop->clientRect(game.window());
+        const std::optional<Desktop::Rect> client = createDesktop()->clientRect(game.window());
         QVERIFY(client);
         QCOMPARE(QRect(client->left, client->top, client->width(), client->height()), geometry);
 
-        PlatformBridge bridge;
-        const cv::Mat image = bridge.captureDota2Window();
-        QCOMPARE(image.cols, 400);
-        QCOMPARE(image.rows, 300);
         cv::Mat expected(300, 400, CV_8UC3, cv::Scalar(0, 0, 0));
         expected(cv::Rect(onScreen.x(), onScreen.y(), onScreen.width(), onScreen.height()))
             .setTo(cv::Scalar(100, 200, 0));
-        QCOMPARE(differingPixels(image, expected), 0);
+        QCOMPARE(differingPixels(PlatformBridge().captureDota2Window(), expected), 0);
     }
 
+    // One segment per size, given back with the backend.
     void sharedSegmentIsReused()
     {
         FakeGame game;
@@ -393,11 +295,9 @@ private slots:
         {
             const std::unique_ptr<PlatformBridge> bridge = bridgeCapturingWith("shm");
             QCOMPARE(bridge->captureDota2Window().cols, 640);
-            QCOMPARE(sharedSegmentsOfThisProcess(), before + 1);
             QCOMPARE(bridge->captureDota2Window().cols, 640);
             QCOMPARE(sharedSegmentsOfThisProcess(), before + 1);
-            // A new size replaces the segment. The window manager applies it a moment after the
-            // game asks for it.
+            // The window manager applies the new size a moment after the game asks for it.
             QCOMPARE(game.command("geometry 800x500+100+100"), QStringLiteral("ok"));
             QTRY_COMPARE(bridge->captureDota2Window().cols, 800);
             QCOMPARE(sharedSegmentsOfThisProcess(), before + 1);
@@ -436,12 +336,13 @@ private slots:
 
     void screenOfEachMonitor_data()
     {
-        QTest::addColumn<QRect>("geometry");
+        QTest::addColumn<QRect>("geometry"); // null: full-screen on the second monitor
         QTest::addColumn<QString>("screen");
         QTest::addRow("second monitor") << QRect(1200, 200, 400, 300) << "corvanta-right";
-        QTest::addRow("first monitor") << QRect(100, 200, 400, 300) << "corvanta-left";
         QTest::addRow("across both, centre on the second") << QRect(800, 200, 400, 300)
                                                            << "corvanta-right";
+        QTest::addRow("across both, centre on the first") << QRect(660, 200, 400, 300)
+                                                          << "corvanta-left";
         QTest::addRow("full-screen on the second") << QRect() << "corvanta-right";
     }
 
@@ -454,27 +355,21 @@ private slots:
         // The toolkit follows RandR's monitors while it runs.
         QTRY_COMPARE_WITH_TIMEOUT(screenNames(), QStringList({"corvanta-left", "corvanta-right"}),
                                   10000);
-
         FakeGame game;
-        if (geometry.isNull()) {
-            QVERIFY(game.start({"--geometry", "400x300+1200+200"}));
+        QVERIFY(game.start({"--geometry", geometryArgument(geometry.isNull() ? QRect(1200, 200, 400, 300)
+                                                                             : geometry)}));
+        if (geometry.isNull())
             QCOMPARE(game.command("fullscreen"), QStringLiteral("ok"));
-        } else {
-            QVERIFY(game.start({"--geometry", geometryArgument(geometry)}));
-        }
         PlatformBridge bridge;
         LogCapture log;
         QScreen *found = bridge.getDota2Screen();
         QVERIFY(found);
         QCOMPARE(found->name(), screen);
+        // Found, not the primary screen as a fallback.
         QCOMPARE(log.texts(),
                  QStringList({QStringLiteral("Dota 2 found on screen: %1 (960x1080)").arg(screen)}));
-        if (geometry.isNull()) {
-            // Full-screen covers exactly that monitor.
-            const cv::Mat image = bridge.captureDota2Window();
-            QCOMPARE(image.cols, 960);
-            QCOMPARE(image.rows, 1080);
-        }
+        if (geometry.isNull()) // full-screen covers exactly that monitor
+            QCOMPARE(bridge.captureDota2Window().size(), cv::Size(960, 1080));
     }
 
     // Under display scaling a screen's size is in device-independent pixels, its top-left still
@@ -483,25 +378,15 @@ private slots:
     void screenUnderScaling_data()
     {
         QTest::addColumn<QString>("scale");
-        QTest::addColumn<QString>("line");
-        const QScreen *primary = QGuiApplication::primaryScreen();
-        for (const int scale : {1, 2}) {
-            QTest::addRow("scale %d", scale)
-                << QString::number(scale)
-                << QStringLiteral("Dota 2 found on screen: %1 (%2x%3)")
-                       .arg(primary->name())
-                       .arg(primary->geometry().width() / scale)
-                       .arg(primary->geometry().height() / scale);
-        }
+        QTest::addRow("scale 1") << "1";
+        QTest::addRow("scale 2") << "2";
     }
 
     void screenUnderScaling()
     {
         QFETCH(QString, scale);
-        QFETCH(QString, line);
         FakeGame game;
         QVERIFY(game.start({"--geometry", "400x300+300+300"}));
-
         QProcess probe;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_SCALE_FACTOR"), scale);
@@ -509,44 +394,15 @@ private slots:
         probe.start(QCoreApplication::applicationFilePath(), {"--screen-probe"});
         QVERIFY(probe.waitForFinished(30000));
         QCOMPARE(probe.exitCode(), 0);
-
-        QStringList texts;
-        for (const QString &raw : QString::fromUtf8(probe.readAllStandardError()).split('\n')) {
-            const LogLine parsed = LogLine::parse(raw);
-            if (!parsed.tag.isEmpty())
-                texts << parsed.text;
-        }
-        QCOMPARE(texts, QStringList({"PlatformBridge initialized using Qt cross-platform APIs", line}));
+        const QScreen *primary = QGuiApplication::primaryScreen();
+        const QString found = QStringLiteral("Dota 2 found on screen: %1 (%2x%3)")
+                                  .arg(primary->name())
+                                  .arg(primary->geometry().width() / scale.toInt())
+                                  .arg(primary->geometry().height() / scale.toInt());
+        const QString errors = QString::fromUtf8(probe.readAllStandardError());
+        QVERIFY2(errors.contains(found), qPrintable(errors));
         QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(),
                  QStringLiteral("primary"));
-    }
-
-    // Median of 20 copies of the whole 1920 x 1080 screen, each way; both give the same pixels.
-    // Both ways of reading the screen give its exact pixels, at full HD (bench_capture times them).
-    void fullScreenCaptureIsExact()
-    {
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        const QImage picture = distinctColumns(screen.width(), screen.height());
-        const QString path = savePicture(picture, QStringLiteral("screen.png"));
-        QVERIFY(!path.isEmpty());
-        FakeGame game;
-        QVERIFY(game.start({"--fullscreen", "--picture", path}));
-        const cv::Mat expected = toBgr(picture);
-        for (const QByteArray mode : {"shm", "xgetimage"}) {
-            const PlatformBridge bridge(desktopCapturingWith(mode));
-            QCOMPARE(differingPixels(bridge.captureDota2Window(), expected), 0);
-        }
-    }
-
-    void fakeGameReportsClicks()
-    {
-        FakeGame game;
-        QVERIFY(game.start({"--geometry", "400x300+200+150"}));
-        QCOMPARE(game.command("raise"), QStringLiteral("ok"));
-        QCOMPARE(runShell("xdotool mousemove --sync 250 170 click 1"), 0);
-        QCOMPARE(game.nextClick(), QStringLiteral("click 50 20 1"));
-        QCOMPARE(runShell("xdotool mousemove --sync 599 449 click 3"), 0);
-        QCOMPARE(game.nextClick(), QStringLiteral("click 399 299 3"));
     }
 
     // Under the compositing manager the game's own pixels are read: a window above it, such as
@@ -564,28 +420,26 @@ private slots:
         QCOMPARE(differingPixels(image, cv::Mat(480, 640, CV_8UC3, cv::Scalar(0, 0, 200))), 0);
     }
 
-    // The fake game answers clicks on its lobby screens as the game does; clicks elsewhere do
-    // nothing but report themselves.
+    // The fake game, which the match tests play, reports each click and answers those on its
+    // lobby screens as the game does; clicks elsewhere do nothing.
     void fakeGamePlaysTheLobby()
     {
         FakeGame game;
         QVERIFY(game.start({"--geometry", "1280x720+0+0"}));
         QCOMPARE(game.command("raise"), QStringLiteral("ok"));
         const SyntheticScreen screen(cv::Size(1280, 720));
-        const auto centre = [](const cv::Rect &rect) {
-            return QPoint(rect.x + rect.width / 2, rect.y + rect.height / 2);
-        };
-        const auto clickAt = [&](const QPoint &point) {
+        const auto clickAt = [&](const cv::Point &point) {
             QCOMPARE(runShell(QStringLiteral("xdotool mousemove --sync %1 %2 click 1")
-                                  .arg(point.x()).arg(point.y())),
+                                  .arg(point.x).arg(point.y)),
                      0);
-            QCOMPARE(game.nextClick(), QStringLiteral("click %1 %2 1").arg(point.x()).arg(point.y()));
+            QCOMPARE(game.nextClick(), QStringLiteral("click %1 %2 1").arg(point.x).arg(point.y));
         };
+        const auto centre = [](const cv::Rect &rect) { return (rect.tl() + rect.br()) / 2; };
         const cv::Rect accept = screen.acceptRect();
         const SyntheticScreen::SlotRects slotRects = screen.slotRects();
 
         QCOMPARE(game.command("screen invitation"), QStringLiteral("ok"));
-        clickAt(QPoint(accept.x - 20, accept.y + accept.height / 2)); // beside ACCEPT
+        clickAt(cv::Point(accept.x - 20, accept.y + accept.height / 2)); // beside ACCEPT
         clickAt(centre(accept));
         QCOMPARE(game.waitForReport("accepted", 2000), QStringLiteral("accepted"));
 
@@ -595,15 +449,11 @@ private slots:
         QCOMPARE(game.waitForReport("slot ", 2000), QStringLiteral("slot 1"));
         clickAt(centre(slotRects[7])); // moving frees slot 1
         QCOMPARE(game.waitForReport("slot ", 2000), QStringLiteral("slot 7"));
-        clickAt(centre(slotRects[1]));
-        QCOMPARE(game.waitForReport("slot ", 2000), QStringLiteral("slot 1"));
 
         QCOMPARE(game.command("start"), QStringLiteral("ok"));
         clickAt(centre(slotRects[2])); // the lobby is gone
         QCOMPARE(game.waitForReport("slot ", 500), QString());
-        QVERIFY(game.command("occupy 12").startsWith(QLatin1String("error ")));
     }
-
 };
 
 // "--screen-probe": look the game's screen up once, log lines on standard error, and print
@@ -611,11 +461,9 @@ private slots:
 static int screenProbe(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
-    const PlatformBridge bridge;
-    QScreen *screen = bridge.getDota2Screen();
-    const QByteArray answer = screen == QGuiApplication::primaryScreen() ? QByteArray("primary")
-                                                                          : screen->name().toUtf8();
-    std::printf("%s\n", answer.constData());
+    QScreen *screen = PlatformBridge().getDota2Screen();
+    std::printf("%s\n", screen == QGuiApplication::primaryScreen() ? "primary"
+                                                                    : qPrintable(screen->name()));
     return 0;
 }
 

@@ -16,34 +16,25 @@ private:
     DetectorFixture m_pictures;
     InvitationDetector m_detector;
 
-    // A 1920 x 1080 screen with the popup (or a blend of it) centred, the accept button inside.
-    cv::Mat screenWithPopup(const cv::Mat &popup, cv::Point at = cv::Point(574, 246)) const
+    // A 1920 x 1080 screen with `picture` pasted at `at`; by default the popup, centred.
+    cv::Mat screenWith(const cv::Mat &picture, cv::Point at = cv::Point(574, 246)) const
     {
         cv::Mat screen = DetectorFixture::screen(cv::Size(1920, 1080));
-        DetectorFixture::paste(screen, popup, at);
+        DetectorFixture::paste(screen, picture, at);
         return screen;
     }
 
+    cv::Mat popup() const { return m_pictures.picture(QStringLiteral("invitation_popup.png")); }
+
 private slots:
-    void initTestCase()
-    {
-        LogCapture log;
-        QVERIFY(m_detector.loadTemplates(m_pictures.directory()));
-        QCOMPARE(log.texts(),
-                 QStringList({"Loaded invitation popup template: " + m_pictures.directory()
-                                  + "/invitation_popup.png (grayscale)",
-                              "Loaded accept button template: " + m_pictures.directory()
-                                  + "/accept_button.png (grayscale)"}));
-    }
+    void initTestCase() { QVERIFY(m_detector.loadTemplates(m_pictures.directory())); }
 
     void searchRegion_data()
     {
         QTest::addColumn<cv::Size>("screen");
         QTest::addColumn<cv::Rect>("region");
         QTest::addRow("1080p") << cv::Size(1920, 1080) << cv::Rect(384, 216, 1152, 648);
-        QTest::addRow("720p") << cv::Size(1280, 720) << cv::Rect(256, 144, 768, 432);
         QTest::addRow("odd size") << cv::Size(1366, 767) << cv::Rect(273, 153, 819, 460);
-        QTest::addRow("4k") << cv::Size(3840, 2160) << cv::Rect(768, 432, 2304, 1296);
     }
 
     void searchRegion()
@@ -55,9 +46,8 @@ private slots:
 
     void popupInTheCentreIsDetected()
     {
-        const cv::Mat popup = m_pictures.picture(QStringLiteral("invitation_popup.png"));
         LogCapture log;
-        QVERIFY(m_detector.detectInvitation(screenWithPopup(popup, cv::Point(574, 246))));
+        QVERIFY(m_detector.detectInvitation(screenWith(popup())));
         // centre: the corner plus half the picture
         QCOMPARE(log.texts().size(), 1);
         QVERIFY2(log.texts().constFirst().startsWith(QLatin1String("Invitation popup detected! Confidence: "))
@@ -76,14 +66,6 @@ private slots:
         QTest::addRow("button 0.69") << "accept_button.png" << 0.69 << false;
     }
 
-    // Anything shaped like the button outside a popup is no button.
-    void buttonWithoutPopup()
-    {
-        const cv::Mat button = m_pictures.picture(QStringLiteral("accept_button.png"));
-        QCOMPARE(m_detector.findAcceptButton(screenWithPopup(button, cv::Point(800, 500))),
-                 cv::Point(-1, -1));
-    }
-
     void threshold()
     {
         QFETCH(QString, file);
@@ -94,36 +76,38 @@ private slots:
         const double reached = findTemplate(blended, picture, 2.0, 0.5).confidence;
         QVERIFY2(std::abs(reached - score) < 0.005, qPrintable(QString::number(reached)));
 
-        // Even coordinates keep the halved grid of the region aligned with the picture's.
-        const cv::Point at = file == QLatin1String("invitation_popup.png") ? cv::Point(574, 246)
-                                                                           : cv::Point(800, 500);
-        cv::Mat screen = screenWithPopup(file == QLatin1String("invitation_popup.png")
-                                             ? blended
-                                             : m_pictures.picture(QStringLiteral("invitation_popup.png")));
         if (file == QLatin1String("invitation_popup.png")) {
-            QCOMPARE(m_detector.detectInvitation(screen), found);
+            QCOMPARE(m_detector.detectInvitation(screenWith(blended)), found);
         } else {
             // The button inside the popup; these popup and button pictures are unrelated noise, so
-            // the whole popup is where the button may be.
-            DetectorFixture::paste(screen, blended, at);
-            const cv::Point centre = m_detector.findAcceptButton(screen);
-            QCOMPARE(centre, found ? cv::Point(800 + 128, 500 + 30) : cv::Point(-1, -1));
+            // the whole popup is where the button may be. Even coordinates keep the halved grid
+            // of the region aligned with the picture's.
+            cv::Mat screen = screenWith(popup());
+            DetectorFixture::paste(screen, blended, cv::Point(800, 500));
+            QCOMPARE(m_detector.findAcceptButton(screen),
+                     found ? cv::Point(800 + 128, 500 + 30) : cv::Point(-1, -1));
         }
+    }
+
+    // Anything shaped like the button outside a popup is no button.
+    void buttonWithoutPopup()
+    {
+        const cv::Mat button = m_pictures.picture(QStringLiteral("accept_button.png"));
+        QCOMPARE(m_detector.findAcceptButton(screenWith(button, cv::Point(800, 500))),
+                 cv::Point(-1, -1));
     }
 
     void popupOutsideTheCentralRegionIsMissed()
     {
-        const cv::Mat popup = m_pictures.picture(QStringLiteral("invitation_popup.png"));
-        QVERIFY(!m_detector.detectInvitation(screenWithPopup(popup, cv::Point(574, 0))));
+        QVERIFY(!m_detector.detectInvitation(screenWith(popup(), cv::Point(574, 0))));
     }
 
     void smallScreenSearchesInsideThePicture()
     {
         // On 1280 x 720 the region (768 x 432) is smaller than the popup both ways: the region
         // is looked for inside the picture, and the centre reported is the region's.
-        const cv::Mat popup = m_pictures.picture(QStringLiteral("invitation_popup.png"));
         cv::Mat screen = DetectorFixture::screen(cv::Size(1280, 720));
-        DetectorFixture::paste(screen, popup, cv::Point(256 - 2, 144 - 78));
+        DetectorFixture::paste(screen, popup(), cv::Point(256 - 2, 144 - 78));
         LogCapture log;
         QVERIFY(m_detector.detectInvitation(screen));
         QVERIFY2(log.texts().constFirst().endsWith(QLatin1String(" at (640, 360)")),
@@ -154,44 +138,32 @@ private slots:
         DetectorFixture onlyButton;
         onlyButton.remove(QStringLiteral("invitation_popup.png"));
         InvitationDetector detector;
-        LogCapture log;
         QVERIFY(detector.loadTemplates(onlyButton.directory()));
-        QCOMPARE(log.texts().constFirst(), "Failed to load invitation popup template: "
-                                               + onlyButton.directory() + "/invitation_popup.png");
-        log.clear();
-        const cv::Mat screen = DetectorFixture::screen(cv::Size(1920, 1080));
-        QVERIFY(!detector.detectInvitation(screen));
-        QVERIFY(!detector.detectInvitation(screen));
-        QCOMPARE(log.count(QStringLiteral("Invitation popup template not loaded, cannot detect")), 2);
+        QVERIFY(!detector.detectInvitation(screenWith(popup())));
+        QCOMPARE(detector.findAcceptButton(screenWith(popup())), cv::Point(-1, -1));
 
         onlyButton.remove(QStringLiteral("accept_button.png"));
-        InvitationDetector none;
-        log.clear();
-        QVERIFY(!none.loadTemplates(onlyButton.directory()));
-        QCOMPARE(log.texts().size(), 2);
-        QCOMPARE(none.findAcceptButton(screen), cv::Point(-1, -1));
-        QCOMPARE(log.texts().constLast(),
-                 QStringLiteral("Accept button template not loaded, cannot find button"));
+        QVERIFY(!InvitationDetector().loadTemplates(onlyButton.directory()));
     }
 
+    // In test mode each popup search reports itself and a found popup is saved; the button is
+    // searched for only when asked for.
     void testModeReportsAndSaves()
     {
         QTemporaryDir temp;
         qputenv("TMPDIR", temp.path().toUtf8());
         qputenv("OVERLAY_TEST_MODE", "1");
-        const cv::Mat popup = m_pictures.picture(QStringLiteral("invitation_popup.png"));
         LogCapture log;
-        QVERIFY(m_detector.detectInvitation(screenWithPopup(popup)));
+        QVERIFY(m_detector.detectInvitation(screenWith(popup())));
         QVERIFY(!m_detector.detectInvitation(DetectorFixture::screen(cv::Size(1920, 1080))));
         qunsetenv("OVERLAY_TEST_MODE");
 
-        const QStringList tests = log.texts().filter(QStringLiteral("[TEST] InvitationDetector"));
+        const QStringList tests = log.texts().filter(QStringLiteral("[TEST] "));
         QCOMPARE(tests.size(), 2);
-        QVERIFY2(tests[0].contains(QLatin1String("[DETECTED] (confidence: "))
+        QVERIFY2(tests[0].startsWith(QLatin1String("[TEST] InvitationDetector [DETECTED] (confidence: "))
                      && tests[0].contains(QLatin1String(" - at (959, 539) - took ")),
                  qPrintable(tests[0]));
-        QVERIFY2(tests[1].contains(QLatin1String("[NOT DETECTED]"))
-                     && tests[1].contains(QLatin1String("best confidence: ")),
+        QVERIFY2(tests[1].startsWith(QLatin1String("[TEST] InvitationDetector [NOT DETECTED]")),
                  qPrintable(tests[1]));
         QCOMPARE(QDir(temp.path() + "/OverlayDebug").entryList({"*_invitation_detected.png"}).size(), 1);
     }

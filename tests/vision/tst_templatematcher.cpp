@@ -9,10 +9,7 @@ Q_DECLARE_METATYPE(cv::Size)
 
 namespace {
 
-cv::Mat texture(cv::Size size, int seed)
-{
-    return DetectorFixture::texture(size, seed);
-}
+constexpr auto texture = &DetectorFixture::texture;
 
 cv::Mat withCopyAt(cv::Mat background, const cv::Mat &templ, cv::Point at)
 {
@@ -84,13 +81,6 @@ private slots:
         const TemplateMatch match = findTemplate(screen, templ, 0.7, 0.5);
         QVERIFY(match.confidence > 0.95);
         QVERIFY(qAbs(match.box.x - 500) <= 2 && qAbs(match.box.y - 200) <= 2);
-    }
-
-    void twoChannelImageIsAnOpenCvError()
-    {
-        cv::Mat twoChannels(400, 400, CV_8UC2, cv::Scalar(10, 20));
-        QVERIFY_THROWS_EXCEPTION(cv::Exception,
-                                 findTemplate(twoChannels, texture(cv::Size(50, 50), 1), 0.7, 0.5));
     }
 
     void regionSmallerBothWaysSwapsRoles()

