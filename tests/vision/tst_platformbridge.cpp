@@ -38,13 +38,6 @@ public:
 
     static WindowId idOf(int index) { return WindowId(index + 1); }
 
-    // The scripted screen: every column and every row differs from its neighbours.
-    static std::uint8_t sample(int x, int y, int channel)
-    {
-        const int values[] = {x & 0xFF, (x >> 8) | ((y << 4) & 0xF0), (y * 37 + 11) & 0xFF};
-        return std::uint8_t(values[channel]);
-    }
-
     std::vector<TopLevelWindow> topLevelWindows() override
     {
         ++listings;
@@ -58,8 +51,9 @@ public:
 
     WindowState windowState(WindowId window) override
     {
-        const Window *entry = find(window);
-        return entry ? WindowState{entry->title, entry->visible} : WindowState{};
+        if (window == NoWindow || window > windows.size() || !windows[window - 1].exists)
+            return WindowState{};
+        return WindowState{windows[window - 1].title, windows[window - 1].visible};
     }
 
     WindowId foregroundWindow() override { return foreground; }
@@ -83,20 +77,13 @@ public:
             return captureStatus;
         for (int y = 0; y < area.height(); ++y) {
             for (int x = 0; x < area.width(); ++x) {
-                for (int c = 0; c < 3; ++c)
-                    target[std::size_t(y) * stride + std::size_t(x) * 3 + std::size_t(c)] =
-                        sample(x, y, c);
+                // Every column and every row differs from its neighbours.
+                const int values[] = {x & 0xFF, (x >> 8) | ((y << 4) & 0xF0), (y * 37 + 11) & 0xFF};
+                for (std::size_t c = 0; c < 3; ++c)
+                    target[std::size_t(y) * stride + std::size_t(x) * 3 + c] = std::uint8_t(values[c]);
             }
         }
         return CaptureStatus::Captured;
-    }
-
-private:
-    const Window *find(WindowId window) const
-    {
-        if (window == NoWindow || window > windows.size() || !windows[window - 1].exists)
-            return nullptr;
-        return &windows[window - 1];
     }
 };
 

@@ -46,11 +46,8 @@ private slots:
         setMode(QStringLiteral("1"));
         QVERIFY(isTestModeEnabled());
         QVERIFY(isTestModeEnabled());
-        const QString rule(40, QLatin1Char('='));
-        QCOMPARE(log.texts(),
-                 QStringList({rule, "TEST MODE ENABLED",
-                              "Debug images will be saved to: " + m_temp.path() + "/OverlayDebug",
-                              rule}));
+        QCOMPARE(log.count(QStringLiteral("TEST MODE ENABLED")), 1);
+        QVERIFY(log.texts().contains("Debug images will be saved to: " + m_temp.path() + "/OverlayDebug"));
         QVERIFY(QDir(m_temp.path() + "/OverlayDebug").exists());
     }
 
