@@ -109,16 +109,17 @@ private:
     ScriptedDesktop *m_desktop = nullptr; // owned by m_bridge
     std::unique_ptr<PlatformBridge> m_bridge;
 
-    // One window per entry: its title, after "-" when it is hidden, after "~" when it is also
-    // outside the enumeration (withdrawn). A null entry: no window with that id.
+    // One window per entry: its title, after "-" when it is hidden and "~" when it is outside
+    // the enumeration (either or both, "~-" for a withdrawn window). A null entry: no window with
+    // that id.
     void useWindows(const QStringList &windows)
     {
         m_desktop->windows.clear();
         for (const QString &window : windows) {
-            const bool withdrawn = window.startsWith(QLatin1Char('~'));
-            const bool hidden = withdrawn || window.startsWith(QLatin1Char('-'));
-            m_desktop->windows.push_back({window.mid(hidden ? 1 : 0).toStdString(), !hidden,
-                                          !withdrawn, !window.isNull()});
+            const bool outside = window.startsWith(QLatin1Char('~'));
+            const bool hidden = window.mid(outside ? 1 : 0).startsWith(QLatin1Char('-'));
+            m_desktop->windows.push_back({window.mid(int(outside) + int(hidden)).toStdString(),
+                                          !hidden, !outside, !window.isNull()});
         }
     }
 
@@ -180,7 +181,7 @@ private slots:
         QTest::addRow("hidden exact title is found, not visible") << QStringList{"-Dota 2"} << 0
                                                                   << false;
         QTest::addRow("withdrawn exact title, outside the enumeration")
-            << QStringList{"Steam", "~Dota 2"} << 1 << false;
+            << QStringList{"Steam", "~-Dota 2"} << 1 << false;
         QTest::addRow("first exact title wins, hidden or not")
             << QStringList{"-Dota 2", "Dota 2"} << 0 << false;
         QTest::addRow("exact title wins over an earlier containing one")
