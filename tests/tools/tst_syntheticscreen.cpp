@@ -10,23 +10,16 @@
 // truth about both; everything else it does is its own business.
 namespace {
 
-// A template picture from the compiled-in bundle, as BGR like a captured frame.
-cv::Mat templatePicture(const QString &name)
+// A template picture from the compiled-in bundle in grey, drawn at `scale`.
+cv::Mat templatePicture(const QString &name, double scale)
 {
     const QImage image =
-        QImage(QStringLiteral(":/templates/") + name).convertToFormat(QImage::Format_RGB888);
-    const cv::Mat rgb(image.height(), image.width(), CV_8UC3,
-                      const_cast<uchar *>(image.constBits()), size_t(image.bytesPerLine()));
-    cv::Mat bgr;
-    cv::cvtColor(rgb, bgr, cv::COLOR_RGB2BGR);
-    return bgr;
-}
-
-cv::Mat resized(const cv::Mat &picture, double scale)
-{
+        QImage(QStringLiteral(":/templates/") + name).convertToFormat(QImage::Format_Grayscale8);
+    const cv::Mat grey(image.height(), image.width(), CV_8UC1,
+                       const_cast<uchar *>(image.constBits()), size_t(image.bytesPerLine()));
     cv::Mat out;
-    cv::resize(picture, out, cv::Size(cvRound(picture.cols * scale), cvRound(picture.rows * scale)),
-               0, 0, scale < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
+    cv::resize(grey, out, cv::Size(cvRound(grey.cols * scale), cvRound(grey.rows * scale)), 0, 0,
+               scale < 1 ? cv::INTER_AREA : cv::INTER_LINEAR);
     return out;
 }
 
@@ -34,11 +27,9 @@ cv::Mat resized(const cv::Mat &picture, double scale)
 cv::Point bestPlace(const cv::Mat &frame, const cv::Mat &picture, double *score)
 {
     cv::Mat grey;
-    cv::Mat greyPicture;
     cv::cvtColor(frame, grey, cv::COLOR_BGR2GRAY);
-    cv::cvtColor(picture, greyPicture, cv::COLOR_BGR2GRAY);
     cv::Mat scores;
-    cv::matchTemplate(grey, greyPicture, scores, cv::TM_CCOEFF_NORMED);
+    cv::matchTemplate(grey, picture, scores, cv::TM_CCOEFF_NORMED);
     cv::Point at;
     cv::minMaxLoc(scores, nullptr, score, nullptr, &at);
     return at;
@@ -99,7 +90,7 @@ private slots:
             {"lobby_coach_header.png", lobby, screen.coachRect(), 0.8},
         };
         for (const auto &each : drawn) {
-            const cv::Mat picture = resized(templatePicture(QString::fromLatin1(each.picture)), scale);
+            const cv::Mat picture = templatePicture(QString::fromLatin1(each.picture), scale);
             QCOMPARE(each.said.size(), picture.size());
             double score = 0;
             const cv::Point at = bestPlace(each.frame, picture, &score);
