@@ -9,17 +9,11 @@
 
 #include <QGuiApplication>
 #include <QImage>
-#include <QQmlContext>
 #include <QQuickItem>
 #include <QScreen>
 #include <QTest>
 
 namespace {
-
-QVariant contextValue(const OverlayWindow &overlay, const char *name)
-{
-    return overlay.rootContext()->contextProperty(QString::fromLatin1(name));
-}
 
 QString geometryArgument(const QRect &rect)
 {
@@ -51,8 +45,9 @@ private slots:
     }
 
     // A transparent, frameless, always-on-top window that takes no input and, on X11, is not
-    // managed (a window manager's frame would catch the clicks); built but not shown.
-    void construction()
+    // managed (a window manager's frame would catch the clicks); built hidden, shown over the
+    // whole screen where the window manager really put it.
+    void shownOverTheWholeScreen()
     {
         OverlayWindow overlay(nullptr);
         QVERIFY(overlay.flags().testFlags(Qt::Tool | Qt::FramelessWindowHint
@@ -61,43 +56,25 @@ private slots:
         QCOMPARE(overlay.status(), QQuickView::Ready);
         QVERIFY(!overlay.isVisible());
         QVERIFY(!overlay.rootObject()->isEnabled());
+        overlay.showOverlay();
+        QVERIFY(QTest::qWaitForWindowExposed(&overlay));
+        QTRY_COMPARE(overlay.geometry(), QRect(0, 0, 1920, 1080));
         QCOMPARE(quickItem(overlay, "guidanceView")->size(), QSizeF(1920, 1080));
+        overlay.hideOverlay();
+        QVERIFY(!overlay.isVisible());
     }
 
-    // The scene reads the state by name; the drawn states are those between IDLE and IN_GAME.
-    void updateState_data()
+    // The state (by name), the player count and the record's side, slot and language reach the
+    // scene, copied as they are (slot -1 is none yet); changing the record later, or a null one,
+    // changes nothing.
+    void publishesToTheScene()
     {
-        QTest::addColumn<int>("value");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("drawn");
-        QTest::addRow("IDLE") << int(IDLE) << "IDLE" << false;
-        QTest::addRow("WAITING_FOR_PLAYERS") << int(WAITING_FOR_PLAYERS) << "WAITING_FOR_PLAYERS" << true;
-        QTest::addRow("IN_GAME") << int(IN_GAME) << "IN_GAME" << false;
-        QTest::addRow("unknown") << 9 << QString() << true;
-    }
-
-    void updateState()
-    {
-        QFETCH(int, value);
-        QFETCH(QString, name);
-        QFETCH(bool, drawn);
         OverlayWindow overlay(nullptr);
-        overlay.updateState(MATCH_READY); // so that every row is a change
-        overlay.updateState(value);
-        QCOMPARE(contextValue(overlay, "currentState"), QVariant(name));
         QQuickItem *view = quickItem(overlay, "guidanceView");
-        QCOMPARE(view->property("state").toString(), name);
-        QCOMPARE(view->isVisible(), drawn);
-    }
-
-    // The record's side, slot and language reach the scene, copied as they are (slot -1 is none
-    // yet); changing the record later, or a null one, changes nothing.
-    void updateMatchData()
-    {
-        OverlayWindow overlay(nullptr);
+        overlay.updateState(WAITING_FOR_PLAYERS);
+        QCOMPARE(view->property("state").toString(), QStringLiteral("WAITING_FOR_PLAYERS"));
         overlay.updatePlayerCount(7);
-        QCOMPARE(quickItem(overlay, "guidanceView")->property("players").toInt(), 7);
-        QQuickItem *view = quickItem(overlay, "guidanceView");
+        QCOMPARE(view->property("players").toInt(), 7);
         MatchData match;
         match.userSide = QStringLiteral("Dire");
         match.playerSide = QStringLiteral("Radiant");
@@ -108,27 +85,11 @@ private slots:
             QCOMPARE(view->property("slot").toInt(), slot);
         }
         QCOMPARE(view->property("side").toString(), QStringLiteral("Radiant"));
-        QCOMPARE(contextValue(overlay, "language"), QVariant(QStringLiteral("fa")));
+        QCOMPARE(view->property("lang").toString(), QStringLiteral("fa"));
         match.playerSide = QStringLiteral("changed");
         overlay.updateMatchData(nullptr);
         QCOMPARE(view->property("side").toString(), QStringLiteral("Radiant"));
         QCOMPARE(view->property("slot").toInt(), -1);
-    }
-
-    // Shown covering the whole screen, where the window manager really put it; the published
-    // values outlive hiding and showing.
-    void showAndHide()
-    {
-        OverlayWindow overlay(nullptr);
-        overlay.updateState(MATCH_READY);
-        overlay.showOverlay();
-        QVERIFY(QTest::qWaitForWindowExposed(&overlay));
-        QTRY_COMPARE(overlay.geometry(), QRect(0, 0, 1920, 1080));
-        overlay.hideOverlay();
-        QVERIFY(!overlay.isVisible());
-        overlay.showOverlay();
-        QVERIFY(QTest::qWaitForWindowExposed(&overlay));
-        QCOMPARE(contextValue(overlay, "currentState"), QVariant(QStringLiteral("MATCH_READY")));
     }
 
     // Without a bridge, or with one that finds no game window: the primary screen.
