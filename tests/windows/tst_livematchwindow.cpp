@@ -1,16 +1,13 @@
 #include "LiveMatchWindow.h"
-#include "LogCapture.h"
 #include "MatchWidgetData.h"
 #include "QuickItems.h"
 #include "UrlCatcher.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QProcess>
-#include <QQmlContext>
 #include <QQuickItem>
 #include <QRegularExpression>
 #include <QScreen>
@@ -27,8 +24,7 @@ QString fromNow(qint64 ms)
     return QDateTime::currentDateTimeUtc().addMSecs(ms).toString(Qt::ISODateWithMs);
 }
 
-// JSON written with single quotes, to keep the tables readable. "FUTURE" stands for a time ten
-// minutes ahead, so that the countdown runs unless a row says otherwise.
+// JSON written with single quotes; "FUTURE" stands for a time ten minutes ahead.
 QJsonObject record(QByteArray json)
 {
     json.replace('\'', '"');
@@ -64,11 +60,6 @@ QRect serverGeometry(WId window)
                  value("Height"));
 }
 
-QString describe(uint point)
-{
-    return QStringLiteral("U+%1").arg(point, 4, 16, QLatin1Char('0')).toUpper();
-}
-
 } // namespace
 
 // The live-match card on the virtual desktop of scripts/test (1920 x 1080, openbox, trayer),
@@ -81,16 +72,8 @@ private:
     std::unique_ptr<LiveMatchWindow> m_window;
 
     MatchWidgetData *data() const { return m_window->matchWidgetData(); }
-
     QQuickItem *root() const { return m_window->rootObject(); }
-
-    QQuickItem *item(const QString &name) const
-    {
-        QQuickItem *found = quickItem(*m_window, name);
-        if (!found)
-            qWarning("no item named %s", qPrintable(name));
-        return found;
-    }
+    QQuickItem *item(const QString &name) const { return quickItem(*m_window, name); }
 
     QString text(const QString &name) const
     {
@@ -98,31 +81,11 @@ private:
         return found ? found->property("text").toString() : QStringLiteral("<missing>");
     }
 
-    QColor colour(const QString &name) const
-    {
-        const QQuickItem *found = item(name);
-        return found ? found->property("color").value<QColor>() : QColor();
-    }
-
     bool timerRunning() const
     {
         return root()->findChild<QObject *>(QStringLiteral("countdownTimer"))
             ->property("running")
             .toBool();
-    }
-
-    static QString positionedLine(int x, int y)
-    {
-        return QStringLiteral("LiveMatchWindow positioned at (%1, %2) on screen %3")
-            .arg(x)
-            .arg(y)
-            .arg(QGuiApplication::primaryScreen()->name());
-    }
-
-    QPoint centreOf(const QString &name) const
-    {
-        const QQuickItem *target = item(name);
-        return target ? ::centreOf(*target) : QPoint();
     }
 
     void click(const QString &name) { QVERIFY2(clickItem(*m_window, name), qPrintable(name)); }
@@ -133,22 +96,21 @@ private:
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
 
-    // Compares two texts code point by code point, naming the first place where they differ.
-    static void compareCodePoints(const QString &actual, const QString &expected)
+    void updateWithTime(const QString &scheduledTime)
     {
-        const QList<uint> seen = actual.toUcs4();
-        const QList<uint> wanted = expected.toUcs4();
-        for (qsizetype i = 0; i < qMin(seen.size(), wanted.size()); ++i) {
-            QVERIFY2(seen[i] == wanted[i],
-                     qPrintable(QStringLiteral("code point %1: %2 instead of %3 in \"%4\"")
-                                    .arg(i)
-                                    .arg(describe(seen[i]), describe(wanted[i]), actual)));
-        }
-        QVERIFY2(seen.size() == wanted.size(),
-                 qPrintable(QStringLiteral("%1 code points instead of %2 in \"%3\"")
-                                .arg(seen.size())
-                                .arg(wanted.size())
-                                .arg(actual)));
+        QJsonObject match = record(fullMatch);
+        match.insert(QStringLiteral("scheduledTime"), scheduledTime);
+        data()->updateFromLiveGame(match);
+    }
+
+    void verifyTimeUp() const
+    {
+        QVERIFY(root()->property("isTimeUp").toBool());
+        QCOMPARE(root()->property("timeRemainingSeconds").toInt(), 0);
+        QCOMPARE(text("headerTitle"), QStringLiteral("Match Ready!"));
+        QCOMPARE(text("countdownLabel"), QStringLiteral("Starting now!"));
+        QVERIFY(!item("countdownText")->isVisible());
+        QVERIFY(!timerRunning());
     }
 
 private slots:
@@ -165,103 +127,30 @@ private slots:
         QVERIFY(root());
     }
 
-    void cleanup()
-    {
-        m_window.reset();
-    }
+    void cleanup() { m_window.reset(); }
 
-    void contextProperties_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QVariant>("initial");
-        QTest::addColumn<QVariant>("updated");
-
-        QTest::addRow("hasMatch") << "hasMatch" << QVariant(false) << QVariant(true);
-        QTest::addRow("matchId") << "matchId" << QVariant(QString()) << QVariant("m-77");
-        QTest::addRow("gameNumber") << "gameNumber" << QVariant(1) << QVariant(2);
-        QTest::addRow("scheduledTime") << "scheduledTime" << QVariant(QString())
-                                       << QVariant("2031-05-04T18:30:00.000Z");
-        QTest::addRow("isStarted") << "isStarted" << QVariant(false) << QVariant(false);
-        QTest::addRow("lobbyStatus") << "lobbyStatus" << QVariant("creating") << QVariant("ready");
-        QTest::addRow("tournamentName") << "tournamentName" << QVariant(QString())
-                                        << QVariant("Winter Cup");
-        QTest::addRow("roundLabel") << "roundLabel" << QVariant(QString())
-                                    << QVariant(QString::fromUtf8("نیمه\u200cنهایی"));
-        QTest::addRow("isCompetition") << "isCompetition" << QVariant(false) << QVariant(false);
-        QTest::addRow("opponentName") << "opponentName" << QVariant(QString())
-                                      << QVariant("phoenix Rising");
-        QTest::addRow("opponentAvatar") << "opponentAvatar" << QVariant(QString())
-                                        << QVariant("https://cdn.test/a.png");
-        QTest::addRow("userSide") << "userSide" << QVariant(QString()) << QVariant("RADIANT");
-        QTest::addRow("widgetLang") << "widgetLang" << QVariant("en") << QVariant("fa");
-    }
-
-    void contextProperties()
-    {
-        QFETCH(QString, name);
-        QFETCH(QVariant, initial);
-        QFETCH(QVariant, updated);
-        QQmlContext *context = m_window->rootContext();
-        QCOMPARE(context->contextProperty(name), initial);
-
-        // Whoever listens to dataChanged after the window was built already reads the new values.
-        QVariant seenByLaterListener;
-        connect(data(), &MatchWidgetData::dataChanged, this,
-                [&] { seenByLaterListener = context->contextProperty(name); });
-        data()->setLang(QStringLiteral("fa"));
-        QJsonObject match = record(fullMatch);
-        match.insert(QStringLiteral("scheduledTime"), QStringLiteral("2031-05-04T18:30:00.000Z"));
-        data()->updateFromLiveGame(match);
-        QCOMPARE(context->contextProperty(name), updated);
-        QCOMPARE(seenByLaterListener, updated);
-
-        // Clearing brings back the first values; the language stays as chosen.
-        data()->clear();
-        QCOMPARE(context->contextProperty(name),
-                 name == QLatin1String("widgetLang") ? updated : initial);
-    }
-
+    // 24 px from the right and 50 px from the bottom, also after collapsing, which outlives hiding.
     void placementFollowsTheHeight()
     {
-        LogCapture log;
+        const QRect expanded(1516, 410, 380, 620);
+        const QRect collapsed(1516, 980, 380, 50);
         showAndWait();
-        QCOMPARE(m_window->geometry(), QRect(1516, 410, 380, 620));
-        QTRY_COMPARE(serverGeometry(m_window->winId()), QRect(1516, 410, 380, 620));
-        QCOMPARE(text("toggleArrow"), QStringLiteral("\u25BC"));
-        QVERIFY(item("content")->isVisible());
+        QCOMPARE(m_window->geometry(), expanded);
+        QTRY_COMPARE(serverGeometry(m_window->winId()), expanded);
 
         click("toggleButton");
-        QCOMPARE(root()->property("isExpanded").toBool(), false);
-        QTRY_COMPARE(m_window->geometry(), QRect(1516, 980, 380, 50));
-        QTRY_COMPARE(serverGeometry(m_window->winId()), QRect(1516, 980, 380, 50));
-        QCOMPARE(text("toggleArrow"), QStringLiteral("\u25B2"));
+        QTRY_COMPARE(m_window->geometry(), collapsed);
+        QTRY_COMPARE(serverGeometry(m_window->winId()), collapsed);
         QVERIFY(!item("content")->isVisible());
-        QVERIFY(log.texts().contains(positionedLine(1516, 980)));
 
-        // The collapsed state belongs to the page and outlives hiding.
         m_window->hideWidget();
+        QVERIFY(!m_window->isVisible());
         showAndWait();
-        QCOMPARE(m_window->geometry(), QRect(1516, 980, 380, 50));
+        QCOMPARE(m_window->geometry(), collapsed);
 
         click("toggleButton");
-        QTRY_COMPARE(m_window->geometry(), QRect(1516, 410, 380, 620));
-        QTRY_COMPARE(serverGeometry(m_window->winId()), QRect(1516, 410, 380, 620));
+        QTRY_COMPARE(m_window->geometry(), expanded);
         QVERIFY(item("content")->isVisible());
-    }
-
-    void showAndHideAreLogged()
-    {
-        for (int round = 0; round < 2; ++round) {
-            LogCapture log;
-            showAndWait();
-            QVERIFY(m_window->isVisible());
-            m_window->hideWidget();
-            QVERIFY(!m_window->isVisible());
-            QCOMPARE(log.texts(),
-                     QStringList({positionedLine(1516, 410),
-                                  QStringLiteral("LiveMatchWindow shown"),
-                                  QStringLiteral("LiveMatchWindow hidden")}));
-        }
     }
 
     // The expanded card holds all its parts with 16 px to spare at the bottom. The gaps between
@@ -271,13 +160,10 @@ private slots:
         QTest::addColumn<QString>("lang");
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<bool>("fullGaps");
-
         const QByteArray duel = "{'scheduledTime':'FUTURE','opponent':{'name':'Ana'},"
                                 "'tournament':{'name':'Duel','participantCount':2}}";
-        QTest::addRow("English, every part") << "en" << QByteArray(fullMatch) << false;
         QTest::addRow("Persian, every part") << "fa" << QByteArray(fullMatch) << false;
         QTest::addRow("English, no badges or side") << "en" << duel << true;
-        QTest::addRow("Persian, no badges or side") << "fa" << duel << true;
     }
 
     void contentFitsTheCard()
@@ -294,38 +180,42 @@ private slots:
         const QQuickItem *first = item(QStringLiteral("countdownBox"));
         const qreal gap =
             item(QStringLiteral("lobbyStatusBox"))->y() - (first->y() + first->height());
-        qInfo("launch button ends at %g of %g, gaps %g", bottom, root()->height(), gap);
-        QVERIFY(bottom <= root()->height() - 16);
+        QVERIFY2(bottom <= root()->height() - 16, qPrintable(QString::number(bottom)));
         QVERIFY(gap >= 6);
         QCOMPARE(gap == 12, fullGaps);
         for (const char *name : {"instruction1", "instruction2", "instruction3"})
             QCOMPARE(item(QLatin1String(name))->property("lineCount").toInt(), 1);
     }
 
-    void countdownText_data()
+    // Empty `expected`: the time is up.
+    void countdown_data()
     {
         QTest::addColumn<qint64>("aheadMs");
+        QTest::addColumn<QString>("scheduledTime");
         QTest::addColumn<QString>("expected");
-
-        // Half a second on top, so that the few milliseconds between writing the time and reading
-        // it do not take a second off.
-        QTest::addRow("90 seconds") << qint64(90'500) << "1:30";
-        QTest::addRow("125 minutes 7 seconds") << qint64((125 * 60 + 7) * 1000 + 500) << "125:07";
-        QTest::addRow("9 seconds") << qint64(9'500) << "0:09";
-        QTest::addRow("one hour") << qint64(3600 * 1000 + 500) << "60:00";
+        // Half a second on top, so that the time between writing and reading takes no second off.
+        QTest::addRow("90 seconds") << qint64(90'500) << "" << "1:30";
+        QTest::addRow("125 minutes 7 seconds") << qint64((125 * 60 + 7) * 1000 + 500) << "" << "125:07";
+        QTest::addRow("9 seconds") << qint64(9'500) << "" << "0:09";
+        QTest::addRow("empty") << qint64(0) << "" << "";
+        QTest::addRow("in the past") << qint64(0) << "2020-01-01T10:00:00.000Z" << "";
+        QTest::addRow("unreadable") << qint64(0) << "next Tuesday-ish" << "";
     }
 
-    void countdownText()
+    void countdown()
     {
         QFETCH(qint64, aheadMs);
+        QFETCH(QString, scheduledTime);
         QFETCH(QString, expected);
-        QJsonObject match = record(fullMatch);
-        match.insert(QStringLiteral("scheduledTime"), fromNow(aheadMs));
-        data()->updateFromLiveGame(match);
-        // Read at once: the page's own dataChanged handler has already seen the new time.
+        data()->updateFromLiveGame(record(fullMatch)); // from a running countdown
+        QVERIFY(timerRunning());
+        updateWithTime(aheadMs > 0 ? fromNow(aheadMs) : scheduledTime);
+        if (expected.isEmpty()) {
+            verifyTimeUp();
+            return;
+        }
         QCOMPARE(text("countdownText"), expected);
         QVERIFY(item("countdownText")->isVisible());
-        QCOMPARE(root()->property("isTimeUp").toBool(), false);
         QCOMPARE(text("headerTitle"), QStringLiteral("Upcoming Match"));
         QCOMPARE(text("countdownLabel"), QStringLiteral("Starts in"));
         QVERIFY(timerRunning());
@@ -333,17 +223,13 @@ private slots:
 
     void countsDownOncePerSecond()
     {
-        QJsonObject match = record(fullMatch);
-        match.insert(QStringLiteral("scheduledTime"), fromNow(90'500));
-        data()->updateFromLiveGame(match);
-        QCOMPARE(text("countdownText"), QStringLiteral("1:30"));
+        updateWithTime(fromNow(90'500));
         QSignalSpy changes(item("countdownText"), SIGNAL(textChanged(QString)));
         QElapsedTimer clock;
         clock.start();
         QTRY_COMPARE_WITH_TIMEOUT(text("countdownText"), QStringLiteral("1:28"), 4000);
-        // Two steps of one second each: not faster, and no value skipped. The timer may already
-        // be running when the match arrives, so the first step comes within a second and the
-        // second a second after it.
+        // The timer may already run when the match arrives: the first step comes within a second,
+        // the second one a second after it, and no value is skipped.
         QVERIFY2(clock.elapsed() >= 1000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(changes.count(), 2);
         QCOMPARE(changes.at(0).at(0).toString(), QStringLiteral("1:29"));
@@ -351,50 +237,16 @@ private slots:
 
     void reachingZeroStopsTheCountdown()
     {
-        QJsonObject match = record(fullMatch);
-        match.insert(QStringLiteral("scheduledTime"), fromNow(1'500));
-        data()->updateFromLiveGame(match);
+        updateWithTime(fromNow(1'500));
         QCOMPARE(text("countdownText"), QStringLiteral("0:01"));
-        QObject *timer = root()->findChild<QObject *>(QStringLiteral("countdownTimer"));
         QTRY_VERIFY_WITH_TIMEOUT(root()->property("isTimeUp").toBool(), 3000);
-        QCOMPARE(text("headerTitle"), QStringLiteral("Match Ready!"));
-        QCOMPARE(text("countdownLabel"), QStringLiteral("Starting now!"));
-        QVERIFY(!item("countdownText")->isVisible());
-        QVERIFY(!timer->property("running").toBool());
-        QCOMPARE(colour("countdownBox"), QColor::fromRgba(0x20ef4444));
+        verifyTimeUp();
 
-        // A data change with a time ahead starts it again.
-        match.insert(QStringLiteral("scheduledTime"), fromNow(90'500));
-        data()->updateFromLiveGame(match);
-        QVERIFY(timer->property("running").toBool());
+        // A time ahead starts it again.
+        updateWithTime(fromNow(90'500));
+        QVERIFY(timerRunning());
         QCOMPARE(text("countdownText"), QStringLiteral("1:30"));
         QCOMPARE(text("headerTitle"), QStringLiteral("Upcoming Match"));
-    }
-
-    void timeUp_data()
-    {
-        QTest::addColumn<QString>("scheduledTime");
-        QTest::addRow("empty") << "";
-        QTest::addRow("in the past") << "2020-01-01T10:00:00.000Z";
-        QTest::addRow("unreadable") << "next Tuesday-ish";
-    }
-
-    void timeUp()
-    {
-        QFETCH(QString, scheduledTime);
-        // From a running countdown, so that each value is a real change.
-        data()->updateFromLiveGame(record(fullMatch));
-        QVERIFY(item("countdownText")->isVisible());
-
-        QJsonObject match = record(fullMatch);
-        match.insert(QStringLiteral("scheduledTime"), scheduledTime);
-        data()->updateFromLiveGame(match);
-        QCOMPARE(root()->property("isTimeUp").toBool(), true);
-        QCOMPARE(root()->property("timeRemainingSeconds").toInt(), 0);
-        QCOMPARE(text("headerTitle"), QStringLiteral("Match Ready!"));
-        QCOMPARE(text("countdownLabel"), QStringLiteral("Starting now!"));
-        QVERIFY(!item("countdownText")->isVisible());
-        QVERIFY(!timerRunning());
     }
 
     // What the page shows for a given match: texts, colours and which parts are there at all.
@@ -409,23 +261,13 @@ private slots:
             QTest::addRow("%s", tag) << json << QString::fromLatin1(objectName)
                                      << QByteArray(property) << expected;
         };
-
         const QByteArray creating = "{'scheduledTime':'FUTURE','lobbyId':''}";
         const QByteArray ready = "{'scheduledTime':'FUTURE','lobbyId':'l-1','startedAt':null}";
         const QByteArray playing =
             "{'scheduledTime':'FUTURE','lobbyId':'l-1','startedAt':'2030-01-01T00:00:00Z'}";
-        row("creating text", creating, "lobbyStatusText", "text",
-            QVariant("Creating Lobby..."));
-        row("creating colour", creating, "lobbyStatusText", "color",
-            QVariant(QColor(0xf39c12)));
-        row("ready text", ready, "lobbyStatusText", "text",
-            QVariant("Lobby Ready"));
-        row("ready colour", ready, "lobbyStatusText", "color",
-            QVariant(QColor(0x3498db)));
-        row("playing text", playing, "lobbyStatusText", "text",
-            QVariant("Match In Progress"));
-        row("playing colour", playing, "lobbyStatusText", "color",
-            QVariant(QColor(0x27ae60)));
+        row("creating", creating, "lobbyStatusText", "text", QVariant("Creating Lobby..."));
+        row("ready", ready, "lobbyStatusText", "text", QVariant("Lobby Ready"));
+        row("playing", playing, "lobbyStatusText", "text", QVariant("Match In Progress"));
 
         const QByteArray bracket = "{'gameNumber':3,'tournament':{'name':'Winter Cup',"
                                    "'participantCount':8},'match':{'round':'2'}}";
@@ -434,50 +276,25 @@ private slots:
         const QByteArray noCount = "{'gameNumber':3,'tournament':{'name':'Winter Cup'}}";
         const QByteArray single =
             "{'gameNumber':3,'tournament':{'name':'Winter Cup','participantCount':1}}";
-        row("bracket: badges", bracket, "badgesRow", "visible",
-            QVariant(true));
-        row("bracket: round badge", bracket, "roundBadgeText", "text",
-            QVariant("Semi-Finals"));
-        row("bracket: game badge", bracket, "gameBadgeText", "text",
-            QVariant("Game 3"));
-        row("duel: no badges", duel, "badgesRow", "visible",
-            QVariant(false));
-        row("duel: no game badge", duel, "gameBadge", "visible",
-            QVariant(false));
-        row("no count: no badges", noCount, "badgesRow", "visible",
-            QVariant(false));
-        row("no label: badges", single, "badgesRow", "visible",
-            QVariant(true));
-        row("no label: no round badge", single, "roundBadge", "visible",
-            QVariant(false));
-        row("no label: game badge", single, "gameBadge", "visible",
-            QVariant(true));
-
+        row("bracket: round badge", bracket, "roundBadgeText", "text", QVariant("Semi-Finals"));
+        row("bracket: game badge", bracket, "gameBadgeText", "text", QVariant("Game 3"));
+        row("duel: no badges", duel, "badgesRow", "visible", QVariant(false));
+        row("no count: no badges", noCount, "badgesRow", "visible", QVariant(false));
+        row("no label: no round badge", single, "roundBadge", "visible", QVariant(false));
         row("no tournament name", "{'matchId':'m'}", "tournamentNameText", "text",
             QVariant("Unknown Tournament"));
 
-        const QByteArray opponent =
-            "{'opponent':{'name':'phoenix Rising','avatar':'https://cdn.test/a.png'}}";
-        row("opponent", opponent, "opponentNameText", "text",
-            QVariant("phoenix Rising"));
-        row("opponent initial", opponent, "opponentInitial", "text",
-            QVariant("P"));
+        const QByteArray opponent = "{'opponent':{'name':'phoenix Rising'}}";
+        row("opponent", opponent, "opponentNameText", "text", QVariant("phoenix Rising"));
+        row("opponent initial", opponent, "opponentInitial", "text", QVariant("P"));
         // MATHEMATICAL BOLD SMALL A, outside the 16-bit range: one letter, not half of one.
         row("initial beyond 16 bits", "{'opponent':{'name':'\xf0\x9d\x90\x9a team'}}",
             "opponentInitial", "text", QVariant(QString::fromUtf8("\xf0\x9d\x90\x9a")));
-        row("no opponent", "{'matchId':'m'}", "opponentNameText", "text",
-            QVariant("TBD"));
-        row("radiant", "{'userSide':'RADIANT'}", "sideText", "text",
-            QVariant("RADIANT"));
+        row("no opponent", "{'matchId':'m'}", "opponentNameText", "text", QVariant("TBD"));
         row("radiant colour", "{'userSide':'RADIANT'}", "sideText", "color",
             QVariant(QColor(0x4ade80)));
-        row("side shown", "{'userSide':'RADIANT'}", "sideBox", "visible",
-            QVariant(true));
-        row("dire colour", "{'userSide':'DIRE'}", "sideText", "color",
-            QVariant(QColor(0xf87171)));
-        row("no side", "{'userSide':''}", "sideBox", "visible",
-            QVariant(false));
-
+        row("dire colour", "{'userSide':'DIRE'}", "sideText", "color", QVariant(QColor(0xf87171)));
+        row("no side", "{'userSide':''}", "sideBox", "visible", QVariant(false));
     }
 
     void shownValues()
@@ -494,38 +311,14 @@ private slots:
         QCOMPARE(actual, expected);
     }
 
-    // A status the data object never produces still gets a text and a colour.
-    void unknownLobbyStatus()
-    {
-        data()->updateFromLiveGame(record(fullMatch));
-        m_window->rootContext()->setContextProperty(QStringLiteral("lobbyStatus"),
-                                                    QStringLiteral("archived"));
-        QCOMPARE(text("lobbyStatusText"), QStringLiteral("Waiting..."));
-        QCOMPARE(colour("lobbyStatusText"), QColor(0x95a5a6));
-    }
-
-    void hoverColours()
-    {
-        showAndWait();
-        QCOMPARE(colour("launchButton"), QColor(0xf97316));
-        QTest::mouseMove(m_window.get(), centreOf(QStringLiteral("launchButton")));
-        QTRY_COMPARE(colour("launchButton"), QColor(0xea580c));
-        QCOMPARE(item("launchArea")->property("cursorShape").toInt(), int(Qt::PointingHandCursor));
-        QTest::mouseMove(m_window.get(), centreOf(QStringLiteral("toggleButton")));
-        QTRY_COMPARE(colour("toggleButton"), QColor::fromRgba(0x40ffffff));
-        QTRY_COMPARE(colour("launchButton"), QColor(0xf97316));
-    }
-
     void launchButtonOpensSteamAndHides()
     {
         UrlCatcher catcher({QStringLiteral("steam")});
         data()->updateFromLiveGame(record(fullMatch));
         showAndWait();
-        LogCapture log;
         click("launchButton");
         QCOMPARE(catcher.opened, QList<QUrl>({QUrl(QStringLiteral("steam://run/570"))}));
         QTRY_VERIFY(!m_window->isVisible());
-        QCOMPARE(log.texts(), QStringList({QStringLiteral("LiveMatchWindow hidden")}));
     }
 
     // Every text of the card follows the language, both ways; the round label too, although
@@ -536,19 +329,15 @@ private slots:
         QTest::addColumn<QString>("objectName");
         QTest::addColumn<QString>("english");
         QTest::addColumn<QString>("persian");
-        const QByteArray ahead = "{'scheduledTime':'FUTURE','lobbyId':'','gameNumber':4,"
+        const QByteArray ahead = "{'scheduledTime':'FUTURE','lobbyId':'',"
                                  "'tournament':{'participantCount':8},'match':{'round':'2'}}";
         const QByteArray timeUp = "{'scheduledTime':'','lobbyId':''}";
         QTest::addRow("creating") << ahead << "lobbyStatusText" << "Creating Lobby..."
                                   << QString::fromUtf8("در حال ساخت لابی...");
         QTest::addRow("starting now") << timeUp << "countdownLabel" << "Starting now!"
                                       << QString::fromUtf8("الان شروع می\u200cشود!");
-        QTest::addRow("game badge") << ahead << "gameBadgeText" << "Game 4"
-                                    << QString::fromUtf8("گیم 4");
         QTest::addRow("round badge") << ahead << "roundBadgeText" << "Semi-Finals"
                                      << QString::fromUtf8("نیمه\u200cنهایی");
-        QTest::addRow("no opponent") << ahead << "opponentNameText" << "TBD"
-                                     << QString::fromUtf8("مشخص نشده");
     }
 
     void persianTexts()
@@ -558,15 +347,11 @@ private slots:
         QFETCH(QString, english);
         QFETCH(QString, persian);
         data()->updateFromLiveGame(record(json));
-        compareCodePoints(text(objectName), english);
-        if (QTest::currentTestFailed())
-            return;
+        QCOMPARE(text(objectName), english);
         data()->setLang(QStringLiteral("fa"));
-        compareCodePoints(text(objectName), persian);
-        if (QTest::currentTestFailed())
-            return;
+        QCOMPARE(text(objectName), persian);
         data()->setLang(QStringLiteral("en"));
-        compareCodePoints(text(objectName), english);
+        QCOMPARE(text(objectName), english);
     }
 
     // Persian mirrors the card: the toggle moves to the left end of the header and texts align to
@@ -587,64 +372,11 @@ private slots:
         QFETCH(int, alignment);
         data()->setLang(lang);
         data()->updateFromLiveGame(record(fullMatch));
-        const int toggle = centreOf(QStringLiteral("toggleButton")).x();
-        QCOMPARE(toggle > centreOf(QStringLiteral("headerTitle")).x(), toggleOnTheRight);
+        QCOMPARE(centreOf(*item("toggleButton")).x() > centreOf(*item("headerTitle")).x(),
+                 toggleOnTheRight);
         for (const char *name : {"countdownLabel", "instruction1", "tournamentNameText"})
             QCOMPARE(item(QLatin1String(name))->property("effectiveHorizontalAlignment").toInt(),
                      alignment);
-    }
-
-    // Pictures of the card as it looks on the desktop, for people to look at; they also check
-    // that the launch button's orange really reaches the screen. Written to the folder in
-    // CORVANTA_SCREENSHOT_DIR, else to the temporary directory.
-    void screenshots_data()
-    {
-        QTest::addColumn<QString>("lang");
-        QTest::addColumn<bool>("expanded");
-        QTest::addRow("en-expanded") << "en" << true;
-        QTest::addRow("fa-collapsed") << "fa" << false;
-    }
-
-    void screenshots()
-    {
-        QFETCH(QString, lang);
-        QFETCH(bool, expanded);
-        data()->setLang(lang);
-        QJsonObject match = record(fullMatch);
-        match.insert(QStringLiteral("scheduledTime"), fromNow((12 * 60 + 34) * 1000 + 500));
-        if (lang == QLatin1String("fa"))
-            match.insert(QStringLiteral("tournament"),
-                         QJsonObject{{"name", QString::fromUtf8("جام زمستانی تهران")},
-                                     {"participantCount", 8}});
-        data()->updateFromLiveGame(match);
-        showAndWait();
-        if (!expanded) {
-            click("toggleButton");
-            QTRY_COMPARE(m_window->geometry(), QRect(1516, 980, 380, 50));
-            // Off the toggle again, so that the picture shows it at rest rather than hovered.
-            QTest::mouseMove(m_window.get(), QPoint(190, 25));
-            QTRY_COMPARE(colour("toggleButton"), QColor(Qt::transparent));
-        }
-        QTRY_COMPARE(serverGeometry(m_window->winId()), m_window->geometry());
-        QTest::qWait(300); // a few frames, so the grab shows the finished picture
-
-        const QRect area = m_window->geometry().adjusted(-12, -12, 12, 12);
-        const QImage shot = QGuiApplication::primaryScreen()->grabWindow(0).toImage().copy(area);
-        const QString folder = qEnvironmentVariableIsSet("CORVANTA_SCREENSHOT_DIR")
-            ? qEnvironmentVariable("CORVANTA_SCREENSHOT_DIR")
-            : QDir::tempPath();
-        const QString file = QDir(folder).filePath(
-            QStringLiteral("widget-%1.png").arg(QLatin1String(QTest::currentDataTag())));
-        QVERIFY(shot.save(file));
-        qInfo("screenshot: %s", qPrintable(file));
-
-        // The header's red below its title, and the button's orange above its label (the
-        // picture starts 12 px before the window).
-        QVERIFY(QColor(shot.pixel(12 + 190, 12 + 44)).red() > 180);
-        if (expanded) {
-            const QPoint button = centreOf(QStringLiteral("launchButton")) + QPoint(12, 12 - 18);
-            QCOMPARE(QColor(shot.pixel(button)), QColor(0xf97316));
-        }
     }
 };
 
