@@ -1,7 +1,6 @@
 #include "LogCapture.h"
 #include "SplashScreen.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
@@ -56,25 +55,12 @@ private slots:
         QCOMPARE(QGuiApplication::primaryScreen()->geometry(), QRect(0, 0, 1920, 1080));
     }
 
-    void windowSettings()
+    void playsCentredAndShowsTheIcon()
     {
-        SplashScreen splash;
-        QCOMPARE(splash.size(), QSize(300, 300));
-        QVERIFY(splash.flags().testFlags(Qt::Tool | Qt::FramelessWindowHint
-                                         | Qt::WindowStaysOnTopHint));
-        QCOMPARE(splash.color(), QColor(Qt::transparent));
-        QCOMPARE(splash.resizeMode(), QQuickView::SizeRootObjectToView);
-        QCOMPARE(splash.source(), QUrl(QStringLiteral("qrc:/qml/SplashView.qml")));
-    }
-
-    void playsOnceCentredAndShowsTheIcon()
-    {
-        LogCapture log;
         // The animation starts when the page has loaded, that is within the constructor.
         QElapsedTimer clock;
         clock.start();
         SplashScreen splash;
-        QCOMPARE(log.texts(), QStringList({"SplashScreen created"}));
 
         bool hiddenWhenFinished = false;
         QSignalSpy finished(&splash, &SplashScreen::finished);
@@ -91,19 +77,10 @@ private slots:
         // During the pause the icon is fully opaque. A loaded machine may present that frame late,
         // so the screen is read until the splash has finished, keeping the best likeness.
         double likeness = 0;
-        QImage best;
         while (finished.count() == 0 && clock.elapsed() < 5000) {
-            const QImage square = grabIconSquare();
-            const double seen = iconLikeness(square, before);
-            if (seen > likeness) {
-                likeness = seen;
-                best = square;
-            }
+            likeness = qMax(likeness, iconLikeness(grabIconSquare(), before));
             QTest::qWait(40);
         }
-        const QString shot = QDir::temp().filePath(QStringLiteral("corvanta-splash.png"));
-        best.save(shot);
-        qInfo("splash screenshot: %s", qPrintable(shot));
         QVERIFY2(likeness > 0.9, qPrintable(QString::number(likeness)));
 
         QTRY_COMPARE_WITH_TIMEOUT(finished.count(), 1, 5000);
@@ -111,14 +88,8 @@ private slots:
         // interval per frame; the virtual display presents frames slightly faster than that, so
         // there the animation ends up to ~7% early.
         const qint64 ranMs = clock.elapsed();
-        qInfo("splash played %lld ms", ranMs);
         QVERIFY2(ranMs >= 1800 && ranMs <= 2600, qPrintable(QString::number(ranMs)));
         QVERIFY(hiddenWhenFinished);
-        QCOMPARE(log.texts(), QStringList({"SplashScreen created", "Splash animation finished"}));
-
-        // Nothing plays a second time.
-        QTest::qWait(500);
-        QCOMPARE(finished.count(), 1);
     }
 
     // A page that cannot be loaded must not keep the launcher from starting.
@@ -134,7 +105,6 @@ private slots:
         QVERIFY2(clock.elapsed() < 500, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!splash.isVisible());
         QVERIFY(log.texts().contains(QStringLiteral("Failed to load NoSuchPage.qml")));
-        QVERIFY(!log.texts().contains(QStringLiteral("SplashScreen created")));
     }
 };
 

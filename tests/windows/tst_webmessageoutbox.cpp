@@ -82,10 +82,7 @@ private slots:
         const QList<WebMessageOutbox::Message> messages = outbox.receive(text);
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].channel, QStringLiteral("overlay:slotOccupied"));
-        QCOMPARE(messages[0].args.value(0).toString(),
-                 QString::fromUtf8("quote \" and \\ ✅ یونیکد"));
-        QCOMPARE(messages[0].args.value(1).toInt(), 7);
-        QCOMPARE(messages[0].args.value(2).toMap().value("k").toList().value(0).toBool(), true);
+        QCOMPARE(messages[0].args, message.value("args").toArray().toVariantList());
     }
 
     // The collection script itself, run against a stand-in for the page's session storage.
@@ -116,11 +113,6 @@ private slots:
             QStringLiteral("JSON.parse(stored['corvanta.launcher.outbox']).messages.map("
                            "function (m) { return m.seq; }).join(',')"));
         QCOMPARE(left.toString(), QStringLiteral("3"));
-
-        engine.evaluate(outbox.collectScript());
-        QCOMPARE(engine.evaluate(QStringLiteral(
-                     "JSON.parse(stored['corvanta.launcher.outbox']).messages.length")).toInt(),
-                 0);
     }
 
     void scriptSurvivesABrokenQueue()
