@@ -2,6 +2,7 @@
 #include "DashboardWindow.h"
 #include "LogCapture.h"
 #include "PlatformSimulator.h"
+#include "PrivateSettings.h"
 #include "QuickItems.h"
 #include "UrlCatcher.h"
 #include "WebViewTestMain.h"
@@ -11,7 +12,6 @@
 #include <QQuickItem>
 #include <QSignalSpy>
 #include <QTcpServer>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -25,7 +25,7 @@ class TestDashboardWindow : public QObject
 private:
     // An allowed host where nothing listens: the page fails to load at once.
     const QString offlineBase = QStringLiteral("http://127.0.0.1:9");
-    QTemporaryDir m_config;
+    PrivateSettings m_settings;
     PlatformSimulator m_simulator;
     std::unique_ptr<AuthManager> m_auth;
     std::unique_ptr<DashboardWindow> m_window;
@@ -74,8 +74,6 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY2(qEnvironmentVariableIsSet("DISPLAY"), "needs the virtual desktop of scripts/test");
-        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         QVERIFY(m_simulator.start());
         m_auth = std::make_unique<AuthManager>();
         qputenv("API_BASE_URL", offlineBase.toUtf8());

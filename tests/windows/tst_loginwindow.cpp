@@ -3,6 +3,7 @@
 #include "HttpTestServer.h"
 #include "LogCapture.h"
 #include "LoginWindow.h"
+#include "PrivateSettings.h"
 #include "QuickItems.h"
 #include "UrlCatcher.h"
 
@@ -10,7 +11,6 @@
 #include <QJsonObject>
 #include <QQuickItem>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -21,7 +21,7 @@ class TestLoginWindow : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_config;
+    PrivateSettings m_settings;
     HttpTestServer m_server;
     std::unique_ptr<AuthManager> m_auth;
     std::unique_ptr<ApiClient> m_api;
@@ -54,7 +54,6 @@ private:
 private slots:
     void initTestCase()
     {
-        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
         QVERIFY(m_server.listen());
         qputenv("API_BASE_URL", m_server.baseUrl().toUtf8());
         m_auth = std::make_unique<AuthManager>();
