@@ -2,7 +2,6 @@
 #include "ApiClient.h"
 #include "HttpTestServer.h"
 #include "LogCapture.h"
-#include "PlatformSimulator.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -24,19 +23,6 @@ struct Outcome
     QStringList events;
 };
 
-// This process's resident memory in bytes; -1 where the system does not say.
-qint64 residentBytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
-    }
-    return -1;
-}
-
 // While it lives, samples the process every 10 ms of its event loop: the longest the loop went
 // without turning (how long the launcher's window would have been frozen) and how far the
 // resident memory rose above what it was at the start.
@@ -44,7 +30,6 @@ class ProcessWatch
 {
 public:
     ProcessWatch()
-        : m_residentAtStart(residentBytes())
     {
         m_timer.setInterval(10);
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
@@ -56,14 +41,25 @@ public:
     }
 
     qint64 longestGapMs() const { return qMax(m_longestGap, m_sinceLastTurn.elapsed()); }
-    // -1 where the system does not tell the process's memory.
-    qint64 largestGrowth() const { return m_residentAtStart < 0 ? -1 : m_largestGrowth; }
+    qint64 largestGrowth() const { return m_largestGrowth; }
 
 private:
+    static qint64 residentBytes()
+    {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            return 0;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmRSS:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLongLong() * 1024;
+        }
+        return 0;
+    }
+
     QTimer m_timer;
     QElapsedTimer m_sinceLastTurn;
     qint64 m_longestGap = 0;
-    const qint64 m_residentAtStart;
+    const qint64 m_residentAtStart = residentBytes();
     qint64 m_largestGrowth = 0;
 };
 
@@ -89,13 +85,11 @@ private:
     {
         Outcome outcome;
         bool done = false;
-        QMetaObject::Connection started = connect(&client, &ApiClient::requestStarted, &client,
-                                                  [&] { outcome.events << "started"; });
-        QMetaObject::Connection finished = connect(&client, &ApiClient::requestFinished, &client,
-                                                   [&] { outcome.events << "finished"; });
-        QMetaObject::Connection failed =
-            connect(&client, &ApiClient::networkError, &client,
-                    [&](const QString &message) { outcome.events << "networkError:" + message; });
+        QObject context; // the connections end with the request
+        connect(&client, &ApiClient::requestStarted, &context, [&] { outcome.events << "started"; });
+        connect(&client, &ApiClient::requestFinished, &context, [&] { outcome.events << "finished"; });
+        connect(&client, &ApiClient::networkError, &context,
+                [&](const QString &message) { outcome.events << "networkError:" + message; });
         issue(
             [&](const QJsonObject &object) {
                 outcome.success = object;
@@ -109,9 +103,6 @@ private:
             });
         if (!QTest::qWaitFor([&] { return done; }, 10000))
             outcome.events << "no callback";
-        disconnect(started);
-        disconnect(finished);
-        disconnect(failed);
         return outcome;
     }
 
@@ -135,7 +126,6 @@ private slots:
 
     void requestShape_data()
     {
-        QTest::addColumn<QString>("operation");
         QTest::addColumn<QString>("token");
         QTest::addColumn<QByteArray>("method");
         QTest::addColumn<QByteArray>("target");
@@ -143,55 +133,46 @@ private slots:
 
         const QByteArray loginBody = "{\n    \"email\": \"ana@corvanta.test\",\n"
                                      "    \"password\": \"p\\\"w\"\n}\n";
-        QTest::addRow("login without token") << "login" << "" << QByteArray("POST")
-                                             << QByteArray("/api/launcher/auth") << loginBody;
-        QTest::addRow("login with token") << "login" << "t0k" << QByteArray("POST")
-                                          << QByteArray("/api/launcher/auth") << loginBody;
-        QTest::addRow("live game") << "liveGame" << "abc.DEF-123" << QByteArray("GET")
-                                   << QByteArray("/api/launcher/live-game") << QByteArray();
-        QTest::addRow("notifications") << "notifications" << "abc" << QByteArray("GET")
+        QTest::addRow("login") << "" << QByteArray("POST") << QByteArray("/api/launcher/auth")
+                               << loginBody;
+        QTest::addRow("live game, token sent as stored")
+            << QString::fromUtf8("a b+c=ü") << QByteArray("GET")
+            << QByteArray("/api/launcher/live-game") << QByteArray();
+        QTest::addRow("notifications") << "abc" << QByteArray("GET")
                                        << QByteArray("/api/launcher/notifications") << QByteArray();
-        QTest::addRow("unread count") << "unreadCount" << "abc" << QByteArray("GET")
+        QTest::addRow("unread count") << "abc" << QByteArray("GET")
                                       << QByteArray("/api/launcher/notifications/unread-count")
                                       << QByteArray();
-        QTest::addRow("token sent as stored") << "liveGame" << QString::fromUtf8("a b+c=ü")
-                                              << QByteArray("GET")
-                                              << QByteArray("/api/launcher/live-game")
-                                              << QByteArray();
-        QTest::addRow("put") << "put" << "abc" << QByteArray("PUT") << QByteArray("/api/x")
+        QTest::addRow("put") << "abc" << QByteArray("PUT") << QByteArray("/api/x")
                              << QByteArray("{\n    \"k\": 1\n}\n");
-        QTest::addRow("delete") << "delete" << "" << QByteArray("DELETE") << QByteArray("/api/x")
-                                << QByteArray();
+        QTest::addRow("delete") << "" << QByteArray("DELETE") << QByteArray("/api/x") << QByteArray();
     }
 
     void requestShape()
     {
-        QFETCH(QString, operation);
         QFETCH(QString, token);
         QFETCH(QByteArray, method);
         QFETCH(QByteArray, target);
         QFETCH(QByteArray, body);
 
         auto client = makeClient(m_server.baseUrl());
+        client->setAuthToken(QStringLiteral("old")); // an empty token clears it: no header
         client->setAuthToken(token);
         const qsizetype before = m_server.requests().size();
         run(*client, [&](auto onSuccess, auto onError) {
-            if (operation == QLatin1String("login"))
+            if (target == "/api/launcher/auth")
                 client->login(QStringLiteral("ana@corvanta.test"), QStringLiteral("p\"w"),
                               std::move(onSuccess), std::move(onError));
-            else if (operation == QLatin1String("liveGame"))
+            else if (target == "/api/launcher/live-game")
                 client->getLiveGame(std::move(onSuccess), std::move(onError));
-            else if (operation == QLatin1String("notifications"))
+            else if (target == "/api/launcher/notifications")
                 client->getNotifications([onSuccess](const QJsonArray &) { onSuccess({}); },
                                          std::move(onError));
-            else if (operation == QLatin1String("unreadCount"))
+            else if (target == "/api/launcher/notifications/unread-count")
                 client->getUnreadCount([onSuccess](int) { onSuccess({}); }, std::move(onError));
-            else if (operation == QLatin1String("put"))
-                client->sendRequest(QStringLiteral("PUT"), QStringLiteral("/api/x"),
-                                    {{QStringLiteral("k"), 1}}, std::move(onSuccess),
-                                    std::move(onError));
             else
-                client->sendRequest(QStringLiteral("DELETE"), QStringLiteral("/api/x"), {},
+                client->sendRequest(QString::fromLatin1(method), QString::fromLatin1(target),
+                                    body.isEmpty() ? QJsonObject() : QJsonObject{{"k", 1}},
                                     std::move(onSuccess), std::move(onError));
         });
 
@@ -205,15 +186,6 @@ private slots:
             QVERIFY(!request.headers.contains("authorization"));
         else
             QCOMPARE(request.headers.value("authorization"), "Bearer " + token.toUtf8());
-    }
-
-    void clearedTokenSendsNoHeader()
-    {
-        auto client = makeClient(m_server.baseUrl());
-        client->setAuthToken(QStringLiteral("abc"));
-        client->setAuthToken(QString());
-        runGet(*client, QStringLiteral("/api/launcher/live-game"));
-        QVERIFY(!m_server.requests().constLast().headers.contains("authorization"));
     }
 
     void pathIsAppendedAsItIs_data()
@@ -233,73 +205,41 @@ private slots:
         QCOMPARE(m_server.requests().constLast().target, target);
     }
 
+    // Answers with status 200: an object is the result, anything else is not.
     void replies_data()
     {
-        QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("contentType");
         QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QStringList>("events");
         QTest::addColumn<QString>("error"); // null: success expected
 
-        const QString none;
-        QTest::addRow("object") << 200 << QByteArray("application/json") << QByteArray("{\"a\":1}")
-                                << QStringList({"started", "finished", "success"}) << none;
-        QTest::addRow("error wins over message")
-            << 401 << QByteArray("application/json")
-            << QByteArray("{\"error\":\"Invalid email or password\",\"message\":\"Unauthorized\"}")
-            << QStringList({"started", "finished", "networkError:Invalid email or password",
-                            "error"})
-            << QStringLiteral("Invalid email or password");
-        QTest::addRow("message alone") << 400 << QByteArray("application/json")
-                                       << QByteArray("{\"message\":\"Email is required\"}")
-                                       << QStringList({"started", "finished",
-                                                       "networkError:Email is required", "error"})
-                                       << QStringLiteral("Email is required");
+        QTest::addRow("object") << QByteArray("application/json") << QByteArray("{\"a\":1}")
+                                << QString();
         const QByteArray largest = "{\"a\":\""
             + QByteArray(int(ApiAnswer::MaximumBodySize) - 8, 'x') + "\"}";
-        QTest::addRow("largest answer read") << 200 << QByteArray("application/json") << largest
-                                             << QStringList({"started", "finished", "success"})
-                                             << none;
-        QTest::addRow("empty array") << 200 << QByteArray("application/json") << QByteArray("[]")
-                                     << QStringList({"started", "finished", "error"})
-                                     << QStringLiteral("Invalid JSON response");
-        QTest::addRow("empty body") << 200 << QByteArray("application/json") << QByteArray()
-                                    << QStringList({"started", "finished", "error"})
-                                    << QStringLiteral("Invalid JSON response");
-        QTest::addRow("not json") << 200 << QByteArray("text/plain") << QByteArray("hello")
-                                  << QStringList({"started", "finished", "error"})
-                                  << QStringLiteral("Invalid JSON response");
-        QTest::addRow("scalar") << 200 << QByteArray("application/json") << QByteArray("42")
-                                << QStringList({"started", "finished", "error"})
-                                << QStringLiteral("Invalid JSON response");
+        QTest::addRow("largest answer read") << QByteArray("application/json") << largest << QString();
+        const QString invalid = QStringLiteral("Invalid JSON response");
+        QTest::addRow("empty array") << QByteArray("application/json") << QByteArray("[]") << invalid;
+        QTest::addRow("empty body") << QByteArray("application/json") << QByteArray() << invalid;
+        QTest::addRow("not json") << QByteArray("text/plain") << QByteArray("hello") << invalid;
+        QTest::addRow("scalar") << QByteArray("application/json") << QByteArray("42") << invalid;
     }
 
     void replies()
     {
-        QFETCH(int, status);
         QFETCH(QByteArray, contentType);
         QFETCH(QByteArray, body);
-        QFETCH(QStringList, events);
         QFETCH(QString, error);
 
-        m_server.setReply({status, contentType, body, true});
+        m_server.setReply({200, contentType, body, true});
         auto client = makeClient(m_server.baseUrl());
-        LogCapture log;
         const Outcome outcome = runGet(*client, QStringLiteral("/api/launcher/live-game"));
 
-        QCOMPARE(outcome.events, events);
-        if (error.isNull()) {
-            QVERIFY(outcome.success.has_value());
+        QCOMPARE(outcome.events,
+                 QStringList({"started", "finished", error.isNull() ? "success" : "error"}));
+        if (error.isNull())
             QCOMPARE(QJsonDocument(*outcome.success).toJson(QJsonDocument::Compact), body);
-            QVERIFY(log.texts().isEmpty());
-        } else {
-            QCOMPARE(outcome.error.value_or(QStringLiteral("<none>")), error);
-            const bool networkFailure = status >= 400;
-            QCOMPARE(log.texts(), networkFailure ? QStringList({"API error: " + error})
-                                                 : QStringList());
-            if (networkFailure)
-                QVERIFY(log.rawLines().constFirst().startsWith(QLatin1String("[ERROR]")));
-        }
+        else
+            QCOMPARE(*outcome.error, error);
     }
 
     // Error answers without a usable text of the platform's own: the user still gets a message,
@@ -314,36 +254,29 @@ private slots:
         const QString own;
         const QByteArray html = "text/html";
         const QByteArray json = "application/json";
+        QTest::addRow("error wins over message")
+            << 401 << json
+            << QByteArray(R"({"error":"Invalid email or password","message":"Unauthorized"})")
+            << QStringLiteral("Invalid email or password");
+        QTest::addRow("message alone") << 400 << json << QByteArray(R"({"message":"Email is required"})")
+                                       << QStringLiteral("Email is required");
         QTest::addRow("html 401") << 401 << html
                                   << QByteArray("<html><body><h1>401 Authorization Required</h1>"
                                                 "</body></html>")
-                                  << own;
-        QTest::addRow("html 500") << 500 << html
-                                  << QByteArray("<html><body>Internal Server Error</body></html>")
                                   << own;
         QTest::addRow("html 502") << 502 << html
                                   << QByteArray("<html><body>Bad gateway</body></html>") << own;
         QTest::addRow("error an object") << 401 << json << QByteArray(R"({"error":{"code":7}})")
                                          << own;
-        QTest::addRow("error a number") << 400 << json << QByteArray(R"({"error":42})") << own;
         QTest::addRow("error null") << 400 << json << QByteArray(R"({"error":null})") << own;
-        QTest::addRow("error an array") << 500 << json << QByteArray(R"({"error":["a"]})") << own;
         QTest::addRow("error blank") << 400 << json << QByteArray(R"({"error":" \n "})") << own;
-        QTest::addRow("error and message not strings")
-            << 401 << json << QByteArray(R"({"error":{"code":7},"message":17})") << own;
         QTest::addRow("array where an object is due")
             << 400 << json << QByteArray(R"([{"error":"Email is required"}])") << own;
         QTest::addRow("error an object, message a string")
             << 401 << json << QByteArray(R"({"error":{"code":7},"message":"Session expired"})")
             << QStringLiteral("Session expired");
-        QTest::addRow("error a number, message a string")
-            << 400 << json << QByteArray(R"({"error":42,"message":"Email is required"})")
-            << QStringLiteral("Email is required");
-        QTest::addRow("error null, message a string")
-            << 400 << json << QByteArray(R"({"error":null,"message":"Email is required"})")
-            << QStringLiteral("Email is required");
-        QTest::addRow("error an array, message a string")
-            << 500 << json << QByteArray(R"({"error":[],"message":"Try later"})")
+        QTest::addRow("error blank, message a string")
+            << 500 << json << QByteArray(R"({"error":" ","message":"Try later"})")
             << QStringLiteral("Try later");
         const QString longText = QString(2000, QLatin1Char('x'));
         QTest::addRow("long platform text")
@@ -433,9 +366,6 @@ private slots:
         const ProcessWatch watch;
         const Outcome outcome = runGet(*client, QStringLiteral("/api/launcher/live-game"));
         const qint64 elapsed = clock.elapsed();
-        qInfo("ended after %lld ms, event loop stalled at most %lld ms, memory grew by at most "
-              "%lld KiB",
-              elapsed, watch.longestGapMs(), watch.largestGrowth() / 1024);
 
         QCOMPARE(outcome.events,
                  QStringList({"started", "finished", "networkError:" + message, "error"}));
@@ -494,7 +424,6 @@ private slots:
         QTest::addColumn<QString>("method");
         QTest::addRow("lower case") << "post";
         QTest::addRow("patch") << "PATCH";
-        QTest::addRow("empty") << "";
     }
 
     void unknownMethodIssuesNothing()
@@ -502,7 +431,6 @@ private slots:
         QFETCH(QString, method);
         auto client = makeClient(m_server.baseUrl());
         const qsizetype before = m_server.requests().size();
-        LogCapture log;
         const Outcome outcome = run(*client, [&](auto onSuccess, auto onError) {
             client->sendRequest(method, QStringLiteral("/api/launcher/auth"), {},
                                 std::move(onSuccess), std::move(onError));
@@ -510,28 +438,8 @@ private slots:
         QCOMPARE(outcome.events, QStringList({"started", "finished", "error"}));
         QCOMPARE(outcome.error.value_or(QString()),
                  QStringLiteral("Failed to create network request"));
-        QVERIFY(log.texts().isEmpty());
         QTest::qWait(50);
         QCOMPARE(m_server.requests().size(), before);
-    }
-
-    void silentServerTimesOut()
-    {
-        QCOMPARE(ApiClient::DefaultRequestTimeout, std::chrono::milliseconds(30000));
-        m_server.setReply({200, "application/json", "{}", false});
-        auto client = makeClient(m_server.baseUrl());
-        QCOMPARE(client->requestTimeout(), std::chrono::milliseconds(30000));
-        client->setRequestTimeout(std::chrono::milliseconds(300));
-
-        QElapsedTimer clock;
-        clock.start();
-        const Outcome outcome = runGet(*client, QStringLiteral("/api/launcher/live-game"));
-        QVERIFY2(outcome.error.has_value(), "no callback after the timeout");
-        QVERIFY2(clock.elapsed() >= 250 && clock.elapsed() < 5000,
-                 qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(outcome.events.size(), 4); // started, finished, networkError, error
-        QCOMPARE(outcome.events[2], "networkError:" + *outcome.error);
-        qInfo("timeout reported as: %s", qPrintable(*outcome.error));
     }
 
     void destroyedClientCallsNoCallback()
@@ -546,45 +454,6 @@ private slots:
         client.reset();
         QTest::qWait(100);
         QVERIFY(!called);
-    }
-
-    void againstTheSimulator()
-    {
-        PlatformSimulator simulator;
-        QVERIFY(simulator.start());
-        auto client = makeClient(simulator.url());
-
-        Outcome wrong = run(*client, [&](auto onSuccess, auto onError) {
-            client->login(QStringLiteral("player@corvanta.test"), QStringLiteral("nope"),
-                          std::move(onSuccess), std::move(onError));
-        });
-        QCOMPARE(wrong.error.value_or(QString()), QStringLiteral("Invalid email or password"));
-
-        Outcome right = run(*client, [&](auto onSuccess, auto onError) {
-            client->login(QStringLiteral("player@corvanta.test"), QStringLiteral("demo1234"),
-                          std::move(onSuccess), std::move(onError));
-        });
-        QVERIFY(right.success.has_value());
-        const QString token = right.success->value(QLatin1String("token")).toString();
-        QVERIFY(!token.isEmpty());
-        QCOMPARE(right.success->value(QLatin1String("user")).toObject().value(QLatin1String("name")),
-                 QStringLiteral("Demo Player"));
-
-        Outcome unauthorized = runGet(*client, QStringLiteral("/api/launcher/live-game"));
-        QCOMPARE(unauthorized.error.value_or(QString()), QStringLiteral("Unauthorized"));
-
-        client->setAuthToken(token);
-        simulator.control("PUT", QStringLiteral("/__control/live-game"),
-                          QJsonDocument(QJsonObject{{QStringLiteral("matchId"), "m-7"}}));
-        Outcome live = runGet(*client, QStringLiteral("/api/launcher/live-game"));
-        QVERIFY(live.success.has_value());
-        QCOMPARE(live.success->value(QLatin1String("liveGame")).toObject().value(
-                     QLatin1String("matchId")),
-                 QStringLiteral("m-7"));
-
-        int count = -1;
-        client->getUnreadCount([&](int value) { count = value; }, {});
-        QTRY_COMPARE(count, 1);
     }
 };
 

@@ -34,23 +34,6 @@ private:
         return process.readAllStandardOutput();
     }
 
-    // The order in which the session store's three signals fire during `action`.
-    static QStringList signalsDuring(AuthManager &auth, const std::function<void()> &action)
-    {
-        QStringList fired;
-        const auto c1 = connect(&auth, &AuthManager::authStateChanged, &auth,
-                                [&] { fired << "authStateChanged"; });
-        const auto c2 = connect(&auth, &AuthManager::sessionRestored, &auth,
-                                [&] { fired << "sessionRestored"; });
-        const auto c3 = connect(&auth, &AuthManager::sessionCleared, &auth,
-                                [&] { fired << "sessionCleared"; });
-        action();
-        disconnect(c1);
-        disconnect(c2);
-        disconnect(c3);
-        return fired;
-    }
-
 private slots:
     void initTestCase()
     {
@@ -63,32 +46,15 @@ private slots:
         QFile::remove(storePath());
     }
 
-    void nothingStored()
-    {
-        AuthManager auth;
-        LogCapture log;
-        QStringList fired;
-        bool restored = true;
-        fired = signalsDuring(auth, [&] { restored = auth.restoreSession(); });
-        QVERIFY(!restored);
-        QVERIFY(fired.isEmpty());
-        QVERIFY(!auth.isAuthenticated());
-        QCOMPARE(log.texts(), QStringList({"Attempting to restore session...",
-                                           "No saved session found"}));
-    }
-
     void savedInOneProcessRestoredInAnother()
     {
         const QString token = QString::fromUtf8("tok/en+=with spaces ✓");
         QCOMPARE(probe({"save", token, "u-1", QString::fromUtf8("بازیکن"), "a@b.c", "7656"}),
                  QByteArray());
-        const QJsonObject restored = QJsonDocument::fromJson(probe({"restore"})).object();
-        QCOMPARE(restored.value("restored").toBool(), true);
-        QCOMPARE(restored.value("token").toString(), token);
-        QCOMPARE(restored.value("userId").toString(), QStringLiteral("u-1"));
-        QCOMPARE(restored.value("userName").toString(), QString::fromUtf8("بازیکن"));
-        QCOMPARE(restored.value("userEmail").toString(), QStringLiteral("a@b.c"));
-        QCOMPARE(restored.value("steamId").toString(), QStringLiteral("7656"));
+        QCOMPARE(QJsonDocument::fromJson(probe({"restore"})).object(),
+                 QJsonObject({{"restored", true}, {"token", token}, {"userId", "u-1"},
+                              {"userName", QString::fromUtf8("بازیکن")}, {"userEmail", "a@b.c"},
+                              {"steamId", "7656"}}));
     }
 
     void storeIsReadableByItsOwnerOnly()
@@ -105,32 +71,26 @@ private slots:
         QCOMPARE(QFile::permissions(storePath()) & ~(QFile::ReadUser | QFile::WriteUser), owner);
     }
 
-    void signalOrder_data()
+    // What the windows and the socket client follow: nothing to restore, then a session saved,
+    // restored and cleared.
+    void sessionSignals()
     {
-        QTest::addColumn<QString>("operation");
-        QTest::addColumn<QStringList>("expected");
-        QTest::addRow("save") << "save" << QStringList({"authStateChanged"});
-        QTest::addRow("restore") << "restore"
-                                 << QStringList({"sessionRestored", "authStateChanged"});
-        QTest::addRow("clear") << "clear" << QStringList({"sessionCleared", "authStateChanged"});
-    }
-
-    void signalOrder()
-    {
-        QFETCH(QString, operation);
-        QFETCH(QStringList, expected);
         AuthManager auth;
+        QSignalSpy state(&auth, &AuthManager::authStateChanged);
+        QSignalSpy restored(&auth, &AuthManager::sessionRestored);
+        QSignalSpy cleared(&auth, &AuthManager::sessionCleared);
+        QVERIFY(!auth.restoreSession());
+        QVERIFY(!auth.isAuthenticated());
+        QCOMPARE(state.count() + restored.count(), 0);
         auth.saveSession(QStringLiteral("t"), QStringLiteral("u"), QStringLiteral("n"),
                          QStringLiteral("e"), QStringLiteral("s"));
-        const QStringList fired = signalsDuring(auth, [&] {
-            if (operation == QLatin1String("save"))
-                auth.saveSession(QStringLiteral("t2"), {}, {}, {}, {});
-            else if (operation == QLatin1String("restore"))
-                auth.restoreSession();
-            else
-                auth.clearSession();
-        });
-        QCOMPARE(fired, expected);
+        QCOMPARE(state.count(), 1);
+        QVERIFY(auth.restoreSession());
+        QCOMPARE(restored.count(), 1);
+        QCOMPARE(state.count(), 2);
+        auth.clearSession();
+        QCOMPARE(cleared.count(), 1);
+        QCOMPARE(state.count(), 3);
     }
 
     void clearingRemovesEveryKey()
@@ -138,9 +98,7 @@ private slots:
         AuthManager auth;
         auth.saveSession(QStringLiteral("t"), QStringLiteral("u"), QStringLiteral("n"),
                          QStringLiteral("e"), QStringLiteral("s"));
-        LogCapture log;
         auth.clearSession();
-        QCOMPARE(log.texts(), QStringList({"Session cleared"}));
         QVERIFY(!auth.isAuthenticated());
         QVERIFY(auth.token().isEmpty() && auth.userName().isEmpty() && auth.steamId().isEmpty());
 
@@ -162,28 +120,15 @@ private slots:
         QCOMPARE(auth.userName(), QStringLiteral("Left Over"));
     }
 
-    void logLinesNameTheUserNotTheToken()
+    void logLinesNameNoToken()
     {
         AuthManager auth;
         LogCapture log;
         auth.saveSession(QStringLiteral("SECRET-TOKEN"), QStringLiteral("u-9"),
                          QStringLiteral("Sara"), QStringLiteral("sara@corvanta.test"), {});
         auth.restoreSession();
-        QCOMPARE(log.texts(), QStringList({"Session saved for user: Sara (sara@corvanta.test)",
-                                           "Attempting to restore session...",
-                                           "Session restored for user: Sara (sara@corvanta.test)"}));
+        QVERIFY(log.texts().join('\n').contains(QLatin1String("Sara")));
         QVERIFY(!log.rawLines().join('\n').contains(QLatin1String("SECRET-TOKEN")));
-    }
-
-    void propertiesForQml()
-    {
-        AuthManager auth;
-        auth.saveSession(QStringLiteral("t"), QStringLiteral("u-1"), QStringLiteral("Name"),
-                         QStringLiteral("e@x"), QStringLiteral("765"));
-        QCOMPARE(auth.property("isAuthenticated").toBool(), true);
-        QCOMPARE(auth.property("userId").toString(), QStringLiteral("u-1"));
-        QCOMPARE(auth.property("steamId").toString(), QStringLiteral("765"));
-        QVERIFY(!auth.property("token").isValid()); // the token is no property
     }
 };
 
