@@ -6,7 +6,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -188,21 +187,11 @@ private slots:
             QCOMPARE(request.headers.value("authorization"), "Bearer " + token.toUtf8());
     }
 
-    void pathIsAppendedAsItIs_data()
+    void baseUrlWithAPath()
     {
-        QTest::addColumn<QString>("suffix");
-        QTest::addColumn<QByteArray>("target");
-        QTest::addRow("no slash") << "" << QByteArray("/api/launcher/live-game");
-        QTest::addRow("base with a path") << "/v2" << QByteArray("/v2/api/launcher/live-game");
-    }
-
-    void pathIsAppendedAsItIs()
-    {
-        QFETCH(QString, suffix);
-        QFETCH(QByteArray, target);
-        auto client = makeClient(m_server.baseUrl() + suffix);
+        auto client = makeClient(m_server.baseUrl() + "/v2");
         runGet(*client, QStringLiteral("/api/launcher/live-game"));
-        QCOMPARE(m_server.requests().constLast().target, target);
+        QCOMPARE(m_server.requests().constLast().target, QByteArray("/v2/api/launcher/live-game"));
     }
 
     // Answers with status 200: an object is the result, anything else is not.

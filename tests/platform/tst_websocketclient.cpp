@@ -385,7 +385,8 @@ private slots:
         const bool fresh = linkToken != QLatin1String("tok");
         QTRY_COMPARE(m_server->connections(), fresh ? 2 : 1);
         settle(); // the link in use answers
-        QCOMPARE(m_server->frames, fresh ? QStringList({"40{\"token\":\"tok2\"}"}) : QStringList());
+        QCOMPARE(m_server->frames, fresh ? QStringList({QStringLiteral("40{\"token\":\"%1\"}").arg(linkToken)})
+                                         : QStringList());
         QVERIFY(m_server->requestUrls.constLast().query().endsWith("token=" + linkToken));
     }
 
@@ -413,7 +414,7 @@ private slots:
         QCOMPARE(rejected, refused ? QList<QVariantList>({{"{\"message\":\"Unauthorized\"}"}})
                                    : QList<QVariantList>());
         QVERIFY(!m_client->isConnected());
-        QTest::qWait(400); // longer than the whole back-off and one slow retry
+        QTest::qWait(400); // longer than a first back-off step and than a slow retry
         QCOMPARE(m_server->connections(), 1);
         QCOMPARE(failed.count(), 0);
     }
