@@ -82,7 +82,6 @@ void HttpTestServer::onReadyRead(QTcpSocket *socket)
         request.body = buffer.mid(headerEnd + 4, length);
         buffer.remove(0, headerEnd + 4 + length);
         m_requests.append(request);
-        emit requestReceived();
 
         if (m_reply.answer)
             answer(socket);

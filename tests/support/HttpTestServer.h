@@ -42,8 +42,6 @@ public:
     void setReply(const Reply &reply);
     QList<Request> requests() const;
 
-signals:
-    void requestReceived();
 
 private:
     void onNewConnection();

@@ -89,7 +89,7 @@ void LauncherProcess::readAvailable()
     while ((end = m_pending.indexOf('\n')) >= 0) {
         const QString raw = QString::fromUtf8(m_pending.left(end));
         m_pending.remove(0, end + 1);
-        m_lines.append({LogLine::parse(raw), raw, m_clock.elapsed()});
+        m_lines.append({LogLine::parse(raw), m_clock.elapsed()});
     }
 }
 

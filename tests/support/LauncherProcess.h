@@ -17,7 +17,6 @@ public:
     struct Line
     {
         LogLine log;
-        QString raw;
         qint64 arrivedMs; // since start()
     };
 
