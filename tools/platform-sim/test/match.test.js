@@ -101,29 +101,6 @@ test('occupied slots and the start reach the room and the live game; completing 
   assert.deepEqual(await dashboardMessages(sim, PLAYER), []);
 });
 
-test('match operations answer 409 without a match, also after a reset; malformed requests change nothing', async (t) => {
-  const sim = await startSimulator(t);
-  await control(sim, 'POST', 'match', { email: PLAYER });
-  await control(sim, 'POST', 'reset');
-  assert.equal(await liveGame(sim, PLAYER), null);
-  for (const [method, path, body] of [['PUT', 'match/occupied-slots', []], ['POST', 'match/start'], ['POST', 'match/complete']]) {
-    const response = await call(sim, method, `/__control/${path}`, { body });
-    assert.deepEqual([response.status, response.json()], [409, { message: 'No match' }], path);
-  }
-
-  const current = await control(sim, 'POST', 'match', { email: PLAYER, announce: 'none' });
-  const refused = [
-    ['POST', 'match', { email: 'nobody@corvanta.test' }, 404, 'Unknown account'],
-    ['POST', 'match', { email: PLAYER, side: 'dire' }, 400, 'Invalid value for "side"'],
-    ['PUT', 'match/occupied-slots', [seat('u-1001', 'Dire', '1')], 400, 'Invalid value for "slotNumber" at index 0'],
-  ];
-  for (const [method, path, body, status, message] of refused) {
-    const response = await call(sim, method, `/__control/${path}`, { body });
-    assert.deepEqual([response.status, response.json()], [status, { message }], `${path} ${JSON.stringify(body)}`);
-  }
-  assert.equal((await liveGame(sim, PLAYER)).matchId, current.match.matchId);
-});
-
 test('a match played through the dashboard queues match:ready and each new seat of the player, 0-based', BOUNDED, async (t) => {
   const sim = await startSimulator(t);
   const player = await connect(t, sim, PLAYER);
@@ -153,20 +130,4 @@ test('a match played through the dashboard queues match:ready and each new seat 
     seen += expected.length;
   }
   assert.deepEqual(await dashboardMessages(sim, CAPTAIN), []);
-});
-
-test('dashboard messages are numbered per account, listed after a number, and numbered on across a reset', async (t) => {
-  const sim = await startSimulator(t);
-  const send = async (email, channel) => (await control(sim, 'POST', 'dashboard/send', { email, channel, args: [channel] })).seq;
-  assert.deepEqual([await send(PLAYER, 'a'), await send(CAPTAIN, 'b'), await send(PLAYER, 'c')], [1, 1, 2]);
-  const queued = [{ seq: 1, channel: 'a', args: ['a'] }, { seq: 2, channel: 'c', args: ['c'] }];
-  for (const after of [0, 1, 2]) assert.deepEqual(await dashboardMessages(sim, PLAYER, after), queued.slice(after), `after=${after}`);
-  assert.deepEqual(await dashboardMessages(sim, CAPTAIN), [{ seq: 1, channel: 'b', args: ['b'] }]);
-
-  await control(sim, 'POST', 'reset');
-  assert.deepEqual(await dashboardMessages(sim, PLAYER), []);
-  assert.equal(await send(PLAYER, 'd'), 3);
-  assert.deepEqual(await dashboardMessages(sim, PLAYER, 2), [{ seq: 3, channel: 'd', args: ['d'] }]);
-  const refused = await call(sim, 'GET', `/dashboard/messages?token=${await tokenFor(sim, PLAYER)}x&after=0`);
-  assert.deepEqual([refused.status, refused.json()], [401, { error: 'Unauthorized' }]);
 });

