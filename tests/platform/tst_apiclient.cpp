@@ -404,20 +404,13 @@ private slots:
         QTRY_COMPARE(receivedSize, notifications);
     }
 
-    void unknownMethodIssuesNothing_data()
-    {
-        QTest::addColumn<QString>("method");
-        QTest::addRow("lower case") << "post";
-        QTest::addRow("patch") << "PATCH";
-    }
-
+    // Methods are matched exactly: "post" is not POST.
     void unknownMethodIssuesNothing()
     {
-        QFETCH(QString, method);
         auto client = makeClient(m_server.baseUrl());
         const qsizetype before = m_server.requests().size();
         const Outcome outcome = run(*client, [&](auto onSuccess, auto onError) {
-            client->sendRequest(method, QStringLiteral("/api/launcher/auth"), {},
+            client->sendRequest(QStringLiteral("post"), QStringLiteral("/api/launcher/auth"), {},
                                 std::move(onSuccess), std::move(onError));
         });
         QCOMPARE(outcome.events, QStringList({"started", "finished", "error"}));
