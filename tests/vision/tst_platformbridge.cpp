@@ -150,8 +150,12 @@ private:
     void useMonitor(const QRect &rect, Desktop::MonitorStatus status = Desktop::MonitorStatus::Found)
     {
         m_desktop->monitor.status = status;
-        m_desktop->monitor.rect = Desktop::Rect{rect.left(), rect.top(), rect.left() + rect.width(),
-                                                rect.top() + rect.height()};
+        m_desktop->monitor.rect = toRect(rect);
+    }
+
+    static Desktop::Rect toRect(const QRect &rect)
+    {
+        return {rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
     }
 
 private slots:
@@ -176,8 +180,6 @@ private slots:
         const QString longPrefix(249, QLatin1Char('x'));
         QTest::addRow("exact title") << QStringList{"Steam", "Dota 2"} << 1 << true;
         QTest::addRow("capitals") << QStringList{"Steam", "DOTA 2"} << 1 << true;
-        QTest::addRow("Dota 2 - Tools: capture and screen only")
-            << QStringList{"Dota 2 - Tools"} << 0 << false;
         QTest::addRow("hidden exact title is found, not visible") << QStringList{"-Dota 2"} << 0
                                                                   << false;
         QTest::addRow("withdrawn exact title, outside the enumeration")
@@ -190,13 +192,10 @@ private slots:
             << QStringList{"Dota 2 Workshop", "Dota 2 - Tools"} << 0 << false;
         QTest::addRow("containing match: hidden ones skipped")
             << QStringList{"-Dota 2 - Tools", "DOTA 2 Workshop"} << 1 << false;
-        QTest::addRow("containing match: only hidden ones")
-            << QStringList{"-Dota 2 - Tools", "-DOTA 2 Workshop"} << -1 << false;
         QTest::addRow("containing match: outside the enumeration")
             << QStringList{"~Dota 2 - Tools"} << -1 << false;
         QTest::addRow("nothing like it") << QStringList{"Steam", "Dota", "Dota2", " Dota  2"} << -1
                                          << false;
-        QTest::addRow("no windows at all") << QStringList{} << -1 << false;
         QTest::addRow("non-ASCII title around the name")
             << QStringList{QString::fromUtf8("Мастерская — Dota 2 — Ω")} << 0 << false;
         QTest::addRow("title of 255 units ending in the name") << QStringList{longPrefix + "Dota 2"}
@@ -231,10 +230,7 @@ private slots:
                                        << true;
         QTest::addRow("retitled to a containing title")
             << game << QStringList{"Steam", "Dota 2 - Tools"} << 1 << false << true;
-        QTest::addRow("retitled in capitals") << game << QStringList{"Steam", "DOTA 2"} << 1 << true
-                                              << false;
         QTest::addRow("hidden") << game << hidden << 1 << false << false;
-        QTest::addRow("shown again") << hidden << game << 1 << true << false;
         QTest::addRow("opens after an absent answer") << QStringList{"Steam", QString()} << game
                                                       << 1 << true << true;
         QTest::addRow("closes, and opens as another window")
@@ -271,7 +267,6 @@ private slots:
         QTest::addRow("dota 2") << "dota 2" << true;
         QTest::addRow("Dota 2 - Tools") << "Dota 2 - Tools" << false;
         QTest::addRow("leading space") << " Dota 2" << false;
-        QTest::addRow("untitled") << "" << false;
         QTest::addRow("no foreground window") << QString() << false;
     }
 
@@ -337,7 +332,6 @@ private slots:
                                                 << "ERROR Failed to get Dota 2 client rect";
         QTest::addRow("zero width") << "Dota 2" << QRect(100, 100, 0, 10) << captured << noArea;
         QTest::addRow("zero height") << "Dota 2" << QRect(100, 100, 10, 0) << captured << noArea;
-        QTest::addRow("negative width") << "Dota 2" << QRect(100, 100, -5, 10) << captured << noArea;
         QTest::addRow("no screen") << "Dota 2" << some << int(Desktop::CaptureStatus::NoScreen)
                                    << "ERROR Failed to get screen DC";
         QTest::addRow("copy failed") << "Dota 2" << some << int(Desktop::CaptureStatus::Failed)
@@ -351,11 +345,7 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, line);
         useWindows({title});
-        m_desktop->client = client.isNull()
-            ? std::nullopt
-            : std::optional<Desktop::Rect>(Desktop::Rect{client.x(), client.y(),
-                                                         client.x() + client.width(),
-                                                         client.y() + client.height()});
+        m_desktop->client = client.isNull() ? std::nullopt : std::optional(toRect(client));
         m_desktop->captureStatus = Desktop::CaptureStatus(status);
 
         LogCapture log;

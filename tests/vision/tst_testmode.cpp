@@ -56,7 +56,6 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("enabled");
         QTest::addRow("unset") << QString() << false;
-        QTest::addRow("empty") << QString("") << false;
         QTest::addRow("0") << "0" << false;
         QTest::addRow("yes") << "yes" << false;
         QTest::addRow("1") << "1" << true;
@@ -87,8 +86,6 @@ private slots:
                                       << "[TEST] Det [NOT DETECTED] (confidence: 42%) - best confidence: 42% - took 3ms";
         QTest::addRow("zero confidence, no details") << false << 0.0 << "" << "DEBUG"
                                                       << "[TEST] Det [NOT DETECTED]";
-        QTest::addRow("negative confidence") << true << -0.2 << "x" << "INFO"
-                                             << "[TEST] Det [DETECTED] - x";
     }
 
     void testLines()
