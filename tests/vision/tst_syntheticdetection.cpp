@@ -151,18 +151,6 @@ private slots:
         QVERIFY(invitation.visible);
         QCOMPARE(invitation.acceptButton, cv::Point(-1, -1));
     }
-
-    void smallestScreen()
-    {
-        // 1280 x 720 with the pictures at their own size: the search region (768 x 432) is smaller
-        // than the popup both ways, so the popup is found in swapped mode, but the accept button
-        // sits below the region's bottom edge (y 576) and cannot be found.
-        SyntheticScreen screen(cv::Size(1280, 720));
-        const cv::Mat frame = screen.renderInvitation();
-        QVERIFY(m_invitation.detectInvitation(frame));
-        QVERIFY(screen.acceptCentre().y > InvitationDetector::searchRegion(frame.size()).br().y);
-        QCOMPARE(m_invitation.findAcceptButton(frame), cv::Point(-1, -1));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSyntheticDetection)
