@@ -214,12 +214,11 @@ private slots:
         }
     }
 
-    // Both ways of copying pixels, and the default (shared memory with its fallback), give the
-    // picture exactly, in a client area whose rows are not a multiple of 4 bytes.
+    // Both ways of copying pixels give the picture exactly, in a client area whose rows are not a
+    // multiple of 4 bytes.
     void wideClientAreaWithoutSkew_data()
     {
         QTest::addColumn<QByteArray>("mode");
-        QTest::addRow("default") << QByteArray();
         QTest::addRow("shared memory") << QByteArray("shm");
         QTest::addRow("XGetImage") << QByteArray("xgetimage");
     }
