@@ -87,18 +87,6 @@ public:
     }
 };
 
-// Each log line as "TAG text".
-QStringList taggedLines(const LogCapture &log)
-{
-    QStringList lines;
-    for (const QString &raw : log.rawLines()) {
-        const LogLine line = LogLine::parse(raw);
-        if (!line.tag.isEmpty())
-            lines << line.tag + QLatin1Char(' ') + line.text;
-    }
-    return lines;
-}
-
 } // namespace
 
 class TestPlatformBridge : public QObject
@@ -305,16 +293,16 @@ private slots:
         QTest::addColumn<QString>("line");
         const int captured = int(Desktop::CaptureStatus::Captured);
         const QRect some(0, 0, 10, 10);
-        const QString noArea = QStringLiteral("ERROR Invalid Dota 2 window dimensions");
-        QTest::addRow("no window") << "Steam" << some << captured << "DEBUG Dota 2 window not found";
+        const QString noArea = QStringLiteral("Invalid Dota 2 window dimensions");
+        QTest::addRow("no window") << "Steam" << some << captured << "Dota 2 window not found";
         QTest::addRow("client rect unreadable") << "Dota 2" << QRect() << captured
-                                                << "ERROR Failed to get Dota 2 client rect";
+                                                << "Failed to get Dota 2 client rect";
         QTest::addRow("zero width") << "Dota 2" << QRect(100, 100, 0, 10) << captured << noArea;
         QTest::addRow("zero height") << "Dota 2" << QRect(100, 100, 10, 0) << captured << noArea;
         QTest::addRow("no screen") << "Dota 2" << some << int(Desktop::CaptureStatus::NoScreen)
-                                   << "ERROR Failed to get screen DC";
+                                   << "Failed to get screen DC";
         QTest::addRow("copy failed") << "Dota 2" << some << int(Desktop::CaptureStatus::Failed)
-                                     << "ERROR Failed to capture Dota 2 window pixels";
+                                     << "Failed to capture Dota 2 window pixels";
     }
 
     void captureFailures()
@@ -329,7 +317,7 @@ private slots:
 
         LogCapture log;
         QVERIFY(m_bridge->captureDota2Window().empty());
-        QCOMPARE(taggedLines(log), QStringList({line}));
+        QCOMPARE(log.texts(), QStringList({line}));
     }
 
     // The game's monitor is the screen of exactly its size; anything else falls back to the
@@ -343,16 +331,16 @@ private slots:
         QTest::addColumn<QString>("line"); // null: the screen is found
         const int found = int(Desktop::MonitorStatus::Found);
         const QString unmatched =
-            QStringLiteral("DEBUG Could not match Dota 2 monitor to QScreen, using primary screen");
+            QStringLiteral("Could not match Dota 2 monitor to QScreen, using primary screen");
         QTest::addRow("equal monitor") << "Dota 2 - Tools" << found << QRect() << 100 << QString();
         QTest::addRow("no window") << "Steam" << found << QRect() << 100
-                                   << "DEBUG Dota 2 window not found, using primary screen";
+                                   << "Dota 2 window not found, using primary screen";
         QTest::addRow("no monitor")
             << "Dota 2" << int(Desktop::MonitorStatus::NoMonitor) << QRect() << 100
-            << "DEBUG Could not get monitor for Dota 2 window, using primary screen";
+            << "Could not get monitor for Dota 2 window, using primary screen";
         QTest::addRow("no monitor info")
             << "Dota 2" << int(Desktop::MonitorStatus::NoMonitorInfo) << QRect() << 100
-            << "DEBUG Could not get monitor info, using primary screen";
+            << "Could not get monitor info, using primary screen";
         QTest::addRow("left edge moved") << "Dota 2" << found << QRect(1, 0, 0, 0) << 100 << unmatched;
         QTest::addRow("top edge moved") << "Dota 2" << found << QRect(0, -1, 0, 0) << 100 << unmatched;
         QTest::addRow("one pixel wider") << "Dota 2" << found << QRect(0, 0, 1, 0) << 100 << unmatched;
@@ -379,8 +367,8 @@ private slots:
 
         LogCapture log;
         QCOMPARE(m_bridge->getDota2Screen(), primary);
-        QCOMPARE(taggedLines(log),
-                 QStringList({line.isNull() ? QStringLiteral("INFO Dota 2 found on screen: %1 (%2x%3)")
+        QCOMPARE(log.texts(),
+                 QStringList({line.isNull() ? QStringLiteral("Dota 2 found on screen: %1 (%2x%3)")
                                                   .arg(primary->name())
                                                   .arg(geometry.width())
                                                   .arg(geometry.height())

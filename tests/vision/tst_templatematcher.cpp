@@ -110,24 +110,11 @@ private slots:
                  cv::Point(-1, -1));
     }
 
-    void loadsTheSixPictures_data()
+    // A compiled-in picture is read as grey.
+    void loadsAPictureFromTheResources()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<cv::Size>("size");
-        QTest::addRow("invitation popup") << "invitation_popup.png" << cv::Size(771, 587);
-        QTest::addRow("accept button") << "accept_button.png" << cv::Size(256, 61);
-        QTest::addRow("lobby header") << "lobby_header.png" << cv::Size(930, 89);
-        QTest::addRow("coach header") << "lobby_coach_header.png" << cv::Size(881, 60);
-        QTest::addRow("occupied slot") << "slot_occupied.png" << cv::Size(421, 63);
-        QTest::addRow("empty slot") << "slot_empty.png" << cv::Size(413, 63);
-    }
-
-    void loadsTheSixPictures()
-    {
-        QFETCH(QString, name);
-        QFETCH(cv::Size, size);
-        const cv::Mat picture = loadTemplateImage(QStringLiteral(":/templates/") + name);
-        QCOMPARE(picture.size(), size);
+        const cv::Mat picture = loadTemplateImage(QStringLiteral(":/templates/accept_button.png"));
+        QCOMPARE(picture.size(), cv::Size(256, 61));
         QCOMPARE(picture.type(), CV_8UC1);
     }
 
