@@ -61,22 +61,9 @@ private:
     void load(LobbyDetector &detector) const { QVERIFY(detector.loadTemplates(m_pictures.directory())); }
 
 private slots:
-    void lobbyFoundFromItsHeaders()
-    {
-        LobbyDetector detector;
-        load(detector);
-        LogCapture log;
-        QVERIFY(detector.isInLobby(lobbyScreen()));
-        QCOMPARE(detector.slotRegions(), exampleSlots());
-        const QString line = log.texts().constFirst();
-        QVERIFY2(line.startsWith(QLatin1String("Lobby detected! Both headers detected - Regular: "))
-                     && line.contains(QLatin1String(" at (1445, 144), Coach: "))
-                     && line.endsWith(QLatin1String(" at (1470, 480)")),
-                 qPrintable(line));
-    }
-
-    // Both headers, each in its part of the screen and like its picture from 0.7; a screen that
-    // is no lobby leaves the last slot regions as they were.
+    // Both headers, each in its part of the screen and like its picture from 0.7, give the slots
+    // below the header; a screen that is no lobby leaves the last slot regions as they were (here
+    // the found ones sit where the set-up's did).
     void headers_data()
     {
         QTest::addColumn<cv::Point>("header");
@@ -108,8 +95,7 @@ private slots:
         load(detector);
         QVERIFY(detector.isInLobby(lobbyScreen()));
         QCOMPARE(detector.isInLobby(lobbyScreen(header, coachY, headerScore, coachScore)), found);
-        if (!found)
-            QCOMPARE(detector.slotRegions(), exampleSlots());
+        QCOMPARE(detector.slotRegions(), exampleSlots());
     }
 
     void occupiedRule()
