@@ -74,7 +74,6 @@ private slots:
         QTest::addRow("back to zero") << QList<int>{5, 0} << false << 2;
         QTest::addRow("negative") << QList<int>{5, -1} << false << 2;
         QTest::addRow("zero at start changes nothing") << QList<int>{0} << false << 0;
-        QTest::addRow("large") << QList<int>{1, 250} << true << 2;
     }
 
     void badge()
@@ -137,7 +136,6 @@ private slots:
         QTest::addRow("single click") << int(QSystemTrayIcon::Trigger) << 1;
         QTest::addRow("double click") << int(QSystemTrayIcon::DoubleClick) << 1;
         QTest::addRow("context menu") << int(QSystemTrayIcon::Context) << 0;
-        QTest::addRow("middle click") << int(QSystemTrayIcon::MiddleClick) << 0;
     }
 
     void activation()
