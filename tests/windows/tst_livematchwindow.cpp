@@ -323,11 +323,8 @@ private slots:
         QTest::addColumn<QString>("persian");
         const QByteArray ahead = "{'scheduledTime':'FUTURE','lobbyId':'',"
                                  "'tournament':{'participantCount':8},'match':{'round':'2'}}";
-        const QByteArray timeUp = "{'scheduledTime':'','lobbyId':''}";
         QTest::addRow("creating") << ahead << "lobbyStatusText" << "Creating Lobby..."
                                   << QString::fromUtf8("در حال ساخت لابی...");
-        QTest::addRow("starting now") << timeUp << "countdownLabel" << "Starting now!"
-                                      << QString::fromUtf8("الان شروع می\u200cشود!");
         QTest::addRow("round badge") << ahead << "roundBadgeText" << "Semi-Finals"
                                      << QString::fromUtf8("نیمه\u200cنهایی");
     }
