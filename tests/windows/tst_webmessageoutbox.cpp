@@ -70,19 +70,15 @@ private slots:
 
     void argumentsSurviveAsJson()
     {
-        WebMessageOutbox outbox;
-        const QJsonObject message{
-            {"seq", 1},
-            {"channel", "overlay:slotOccupied"},
-            {"args", QJsonArray{QString::fromUtf8("quote \" and \\ ✅ یونیکد"), 7,
-                                QJsonObject{{"k", QJsonArray{true, QJsonValue()}}}}}};
-        const QString text = QString::fromUtf8(
+        const QJsonArray args{QString::fromUtf8("quote \" and \\ ✅ یونیکد"), 7,
+                              QJsonObject{{"k", QJsonArray{true, QJsonValue()}}}};
+        const QJsonObject message{{"seq", 1}, {"channel", "overlay:slotOccupied"}, {"args", args}};
+        const QList<WebMessageOutbox::Message> messages = WebMessageOutbox().receive(QString::fromUtf8(
             QJsonDocument(QJsonObject{{"epoch", "e"}, {"next", 2}, {"messages", QJsonArray{message}}})
-                .toJson(QJsonDocument::Compact));
-        const QList<WebMessageOutbox::Message> messages = outbox.receive(text);
+                .toJson()));
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].channel, QStringLiteral("overlay:slotOccupied"));
-        QCOMPARE(messages[0].args, message.value("args").toArray().toVariantList());
+        QCOMPARE(messages[0].args, args.toVariantList());
     }
 
     // The collection script itself, run against a stand-in for the page's session storage.
