@@ -1,6 +1,7 @@
 #include "ControllerHarness.h"
 
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QThreadPool>
 
 #include <cstring>
@@ -39,7 +40,7 @@ std::optional<Desktop::Rect> GameDesktop::clientRect(WindowId window)
 
 Desktop::Monitor GameDesktop::monitorOf(WindowId)
 {
-    return Monitor{MonitorStatus::Found, monitor};
+    return Monitor{MonitorStatus::Found, Rect{0, 0, 1920, 1080}};
 }
 
 Desktop::CaptureStatus GameDesktop::grabScreen(const Rect &area, std::uint8_t *target,
@@ -134,9 +135,10 @@ MatchData ControllerHarness::record(bool joinedLobby, int slotNumber, bool capta
     return match;
 }
 
-QJsonObject ControllerHarness::liveMatch(const QString &matchId) const
+QJsonObject ControllerHarness::liveMatch(const QString &matchId, int serverSlot,
+                                         const QString &team) const
 {
-    return QJsonObject{
+    QJsonObject match{
         {"matchId", matchId},
         {"scheduledTime", m_now.toString(Qt::ISODate)},
         {"startedAt", QJsonValue::Null},
@@ -145,9 +147,13 @@ QJsonObject ControllerHarness::liveMatch(const QString &matchId) const
         {"tournament", QJsonObject{{"id", "t-1"}, {"name", "Winter Cup"}}},
         {"opponent", QJsonObject{{"name", "Night Owls"}}},
     };
+    if (serverSlot >= 0)
+        match["occupiedSlots"] =
+            QJsonArray{QJsonObject{{"userId", userId()}, {"slotNumber", serverSlot}, {"team", team}}};
+    return match;
 }
 
-void ControllerHarness::driveTo(OverlayState state, bool captain)
+void ControllerHarness::driveTo(OverlayState state)
 {
     OverlayController &overlay = *m_controller;
     switch (state) {
@@ -155,33 +161,33 @@ void ControllerHarness::driveTo(OverlayState state, bool captain)
         break;
     case WAITING_FOR_GAME:
         closeGame();
-        overlay.handleMatchStart(record(false, -1, captain));
+        overlay.handleMatchStart(record(false, -1));
         break;
     case WAITING_FOR_INVITATION:
         showGame(m_screens.renderBackground());
-        overlay.handleMatchStart(record(false, -1, captain));
+        overlay.handleMatchStart(record(false, -1));
         break;
     case ACCEPTING_INVITATION:
-        driveTo(WAITING_FOR_INVITATION, captain);
+        driveTo(WAITING_FOR_INVITATION);
         detect(m_screens.renderInvitation());
         break;
     case JOINING_SLOT:
         showGame(lobby(0));
         advance(1000);
-        overlay.handleMatchStart(record(true, -1, captain));
+        overlay.handleMatchStart(record(true, -1));
         break;
     case WAITING_FOR_PLAYERS:
         showGame(lobby(0));
         advance(1000);
-        overlay.handleMatchStart(record(true, 0, captain));
+        overlay.handleMatchStart(record(true, 0));
         break;
     case MATCH_READY:
-        driveTo(WAITING_FOR_PLAYERS, captain);
+        driveTo(WAITING_FOR_PLAYERS);
         settle();
         detect(lobby(10));
         break;
     case IN_GAME:
-        driveTo(MATCH_READY, captain);
+        driveTo(MATCH_READY);
         overlay.handleGameStarted();
         break;
     }

@@ -26,7 +26,6 @@ public:
     bool focused = true;
     cv::Mat frame; // BGR; its size is the game's client area
     cv::Point origin; // the client area's top-left on the desktop
-    Rect monitor{0, 0, 1920, 1080};
     int grabs = 0;
 
     std::vector<TopLevelWindow> topLevelWindows() override;
@@ -74,10 +73,12 @@ public:
     // A match record as the dashboard reports it, made now.
     MatchData record(bool joinedLobby, int slotNumber, bool captain = false,
                      const QString &side = QStringLiteral("Radiant")) const;
-    // A live-game match object for the user, starting now.
-    QJsonObject liveMatch(const QString &matchId = QStringLiteral("m-1")) const;
+    // A live-game match object for the user, starting now; with a server slot number (one-based),
+    // the server's record of the user in that slot.
+    QJsonObject liveMatch(const QString &matchId = QStringLiteral("m-1"), int serverSlot = -1,
+                          const QString &team = QStringLiteral("Radiant")) const;
     // Brings the controller into `state` through its slots and real detections.
-    void driveTo(OverlayState state, bool captain = false);
+    void driveTo(OverlayState state);
 
     // Status codes since the last clear().
     QStringList statuses() const;

@@ -2,7 +2,6 @@
 #include "GuidanceRenderer.h"
 #include "OverlayWindow.h"
 
-#include <QJsonArray>
 #include <QRegularExpression>
 #include <QTest>
 #include <QThreadPool>
@@ -134,10 +133,7 @@ private slots:
         QVERIFY(near(guidance->boundingBox(), QRectF(expected.x, expected.y, expected.width, expected.height)));
 
         // The server puts the player into his side's first slot: right for a captain only.
-        QJsonObject match = h.liveMatch();
-        match["occupiedSlots"] = QJsonArray{QJsonObject{
-            {"userId", ControllerHarness::userId()}, {"slotNumber", 1}, {"team", side}}};
-        h.upcoming(match);
+        h.upcoming(h.liveMatch("m-1", 1, side));
         h.tick();
         h.settle();
         QCOMPARE(h.controller().state(), captain ? WAITING_FOR_PLAYERS : JOINING_SLOT);
