@@ -6,24 +6,17 @@
 
 #include <cstring>
 
-namespace {
-
-constexpr Desktop::WindowId gameWindow = 1;
-
-} // namespace
+static constexpr Desktop::WindowId gameWindow = 1;
 
 std::vector<Desktop::TopLevelWindow> GameDesktop::topLevelWindows()
 {
-    if (!open)
-        return {};
-    return {TopLevelWindow{gameWindow, "Dota 2", true}};
+    return open ? std::vector<TopLevelWindow>{{gameWindow, "Dota 2", true}}
+                : std::vector<TopLevelWindow>();
 }
 
 Desktop::WindowState GameDesktop::windowState(WindowId window)
 {
-    if (!open || window != gameWindow)
-        return WindowState();
-    return WindowState{"Dota 2", visible};
+    return open && window == gameWindow ? WindowState{"Dota 2", visible} : WindowState();
 }
 
 Desktop::WindowId GameDesktop::foregroundWindow()
@@ -31,11 +24,14 @@ Desktop::WindowId GameDesktop::foregroundWindow()
     return open && focused ? gameWindow : NoWindow;
 }
 
+Desktop::Rect GameDesktop::clientArea() const
+{
+    return Rect{origin.x, origin.y, origin.x + frame.cols, origin.y + frame.rows};
+}
+
 std::optional<Desktop::Rect> GameDesktop::clientRect(WindowId window)
 {
-    if (!open || window != gameWindow)
-        return std::nullopt;
-    return Rect{origin.x, origin.y, origin.x + frame.cols, origin.y + frame.rows};
+    return open && window == gameWindow ? std::optional<Rect>(clientArea()) : std::nullopt;
 }
 
 Desktop::Monitor GameDesktop::monitorOf(WindowId)
@@ -47,7 +43,7 @@ Desktop::CaptureStatus GameDesktop::grabScreen(const Rect &area, std::uint8_t *t
                                                std::size_t stride)
 {
     ++grabs;
-    if (area != Rect{origin.x, origin.y, origin.x + frame.cols, origin.y + frame.rows})
+    if (area != clientArea())
         return CaptureStatus::Failed;
     for (int y = 0; y < frame.rows; ++y)
         std::memcpy(target + std::size_t(y) * stride, frame.ptr(y), std::size_t(frame.cols) * 3);

@@ -34,6 +34,9 @@ public:
     std::optional<Rect> clientRect(WindowId window) override;
     Monitor monitorOf(WindowId window) override;
     CaptureStatus grabScreen(const Rect &area, std::uint8_t *target, std::size_t stride) override;
+
+private:
+    Rect clientArea() const;
 };
 
 // A started controller over a GameDesktop at 1920 x 1080, with a clock the test turns by hand and
