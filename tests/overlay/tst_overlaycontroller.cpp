@@ -299,23 +299,6 @@ private slots:
         QCOMPARE(int(h.controller().state()), whenBack);
         h.settle();
     }
-
-    // One second after the start in test mode the simulated match waits for the game; with the
-    // game in front it goes straight to the slot, which the simulated record's slot 1 is right for.
-    void testModeStart()
-    {
-        ControllerHarness h(0.01, false);
-        h.showGame(h.lobby(0));
-        qputenv("OVERLAY_TEST_MODE", "1");
-        h.controller().start();
-        qunsetenv("OVERLAY_TEST_MODE"); // no debug images from the detections that follow
-        QCOMPARE(h.controller().matchData()->matchId, QStringLiteral("test-match-123"));
-        QTRY_COMPARE_WITH_TIMEOUT(h.controller().state(), WAITING_FOR_PLAYERS, 500);
-        QCOMPARE(h.statuses().mid(0, 4),
-                 QStringList({"STATE_1", "GAME_DETECTED", "STATE_4", "STATE_5"}));
-        h.controller().stop();
-        h.settle();
-    }
 };
 
 QTEST_MAIN(TestOverlayController)
