@@ -53,28 +53,19 @@ private slots:
         QTest::addColumn<OverlayState>("to");
         QTest::addColumn<QStringList>("statuses");
 
-        const Event tick = [](ControllerHarness &h) { h.tick(); };
         const auto slotReport = [](const QString &side, int slot) {
             return Event([=](ControllerHarness &h) { h.controller().handleSlotOccupied(side, slot); });
         };
         const auto matchStart = [](bool joined, int slot) {
-            return Event([=](ControllerHarness &h) {
-                h.controller().handleMatchStart(h.record(joined, slot));
-            });
+            return Event([=](ControllerHarness &h) { h.controller().handleMatchStart(h.record(joined, slot)); });
         };
-
         const auto tickAfter = [](qint64 seconds) {
-            return Event([=](ControllerHarness &h) {
-                h.advance(seconds * 1000);
-                h.tick();
-            });
+            return Event([=](ControllerHarness &h) { h.advance(seconds * 1000); h.tick(); });
         };
         const auto notification = [](const QString &type) {
             return Event([=](ControllerHarness &h) { emitNotification(h, type); });
         };
-        const Event detectBackground = [](ControllerHarness &h) {
-            h.detect(h.screens().renderBackground());
-        };
+        const Event detectBackground = [](ControllerHarness &h) { h.detect(h.screens().renderBackground()); };
 
         QTest::addRow("1 expiry after 31 minutes") << WAITING_FOR_PLAYERS << tickAfter(31 * 60)
                                                    << IDLE << QStringList{"STATE_0", "MATCH_EXPIRED"};
