@@ -4,7 +4,6 @@
 #include "PlatformSimulator.h"
 #include "WindowPing.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonObject>
@@ -15,8 +14,6 @@
 
 #include <algorithm>
 #include <memory>
-
-#include <unistd.h>
 
 // The signed-in launcher binary under sustained use, against the simulator on the virtual
 // desktop: the same action many times over, and what it costs each time.
@@ -60,47 +57,6 @@ private:
                                        " && xdotool windowactivate --sync $w && xdotool key alt+F4"))
             == 0
             && QTest::qWaitFor([] { return !dashboardVisible(); }, 5000);
-    }
-
-    // Each thread keeps its own list of the processes it started.
-    static QList<qint64> childrenOf(qint64 pid)
-    {
-        QList<qint64> children;
-        const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
-        for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            QFile list(tasks.filePath(task + QStringLiteral("/children")));
-            if (!list.open(QIODevice::ReadOnly))
-                continue;
-            for (const QByteArray &child : list.readAll().simplified().split(' ')) {
-                if (!child.isEmpty())
-                    children << child.toLongLong();
-            }
-        }
-        return children;
-    }
-
-    static qint64 residentKiBOfTree(qint64 pid)
-    {
-        qint64 kib = residentKiB(pid);
-        for (const qint64 child : childrenOf(pid))
-            kib += residentKiBOfTree(child);
-        return kib;
-    }
-
-    // CPU time in clock ticks of the process alone, or with its descendants (the web engine's
-    // helpers).
-    static qint64 cpuTicks(qint64 pid, bool withDescendants = true)
-    {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (!stat.open(QIODevice::ReadOnly))
-            return 0;
-        // The fields after the command name, which is in parentheses and may hold spaces.
-        const QByteArray line = stat.readAll();
-        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-        qint64 ticks = fields.value(11).toLongLong() + fields.value(12).toLongLong();
-        for (const qint64 child : withDescendants ? childrenOf(pid) : QList<qint64>())
-            ticks += cpuTicks(child);
-        return ticks;
     }
 
 private slots:
@@ -217,47 +173,6 @@ private slots:
         };
         const qint64 growthKiB = median(resident.mid(cycles - 5)) - median(resident.mid(0, 5));
         QVERIFY2(growthKiB < 3 * 1024, qPrintable(QString::number(growthKiB / 1024)));
-    }
-
-    // Signed in with the dashboard put away in the tray, the launcher should cost next to
-    // nothing. CORVANTA_IDLE_SECONDS sets how long it is watched: an hour, outside CI. Over half a
-    // minute the figure says little: the first minutes after hiding cost several times what the
-    // hour does (1.47 % against 0.16 % on the same machine), while the web engine settles.
-    void idleWithTheDashboardHiddenCostsLittle()
-    {
-        const int seconds = qEnvironmentVariableIntValue("CORVANTA_IDLE_SECONDS");
-        if (seconds <= 0)
-            QSKIP("set CORVANTA_IDLE_SECONDS (3600 for the hour) to watch the idle launcher");
-        MatchRun run(&m_simulator);
-        QVERIFY(run.startSignedIn(QStringLiteral("player@corvanta.test"), QStringLiteral("demo1234")));
-        const qint64 pid = run.launcher().processId();
-        QTRY_VERIFY_WITH_TIMEOUT(dashboardVisible(), 10000);
-        QTest::qWait(3000);
-        QVERIFY(closeDashboard());
-        QTest::qWait(5000);
-
-        const qint64 ticksBefore = cpuTicks(pid);
-        const qint64 ownTicksBefore = cpuTicks(pid, false);
-        const qint64 launcherBefore = residentKiB(pid);
-        const qint64 treeBefore = residentKiBOfTree(pid);
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < seconds * 1000LL) {
-            QTest::qWait(int(qMin<qint64>(60000, seconds * 1000LL - clock.elapsed())));
-            if (seconds > 60)
-                qInfo("%lld s: launcher %lld MiB, with the web engine %lld MiB", clock.elapsed() / 1000,
-                      residentKiB(pid) / 1024, residentKiBOfTree(pid) / 1024);
-        }
-        const double perTick = 1.0 / sysconf(_SC_CLK_TCK) / (double(clock.elapsed()) / 1000);
-        const double cpuShare = double(cpuTicks(pid) - ticksBefore) * perTick;
-        const double ownShare = double(cpuTicks(pid, false) - ownTicksBefore) * perTick;
-        qInfo("idle for %lld s with the dashboard hidden: %.2f %% of a core (the launcher alone "
-              "%.2f %%); resident: launcher %lld -> %lld MiB, with the web engine %lld -> %lld MiB",
-              clock.elapsed() / 1000, cpuShare * 100, ownShare * 100, launcherBefore / 1024,
-              residentKiB(pid) / 1024, treeBefore / 1024, residentKiBOfTree(pid) / 1024);
-        // Before, the hidden dashboard's poll and a hidden animation cost 1.4 %.
-        QVERIFY2(cpuShare < 0.005, qPrintable(QString::number(cpuShare * 100)));
-        QVERIFY(run.launcher().exitCode() == 0 && !run.launcher().waitForExit(0));
     }
 };
 
