@@ -1,5 +1,5 @@
-// corvanta-art <resources folder>: draws images/icon.png, images/hand.png, icon.ico and the
-// template pictures templates/*.png.
+// corvanta-art <resources folder>: draws images/icon.png, images/hand.png, icon.ico, the icon at
+// each size it is installed in (icons/<size>.png) and the template pictures templates/*.png.
 #include "IcoWriter.h"
 #include "IconArt.h"
 #include "TemplateArt.h"
@@ -24,7 +24,8 @@ int main(int argc, char *argv[])
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    for (const QString &folder : {QStringLiteral("images"), QStringLiteral("templates")}) {
+    for (const QString &folder :
+         {QStringLiteral("images"), QStringLiteral("icons"), QStringLiteral("templates")}) {
         if (!out.mkpath(folder)) {
             err << "cannot create " << out.filePath(folder) << "\n";
             return 1;
@@ -38,10 +39,14 @@ int main(int argc, char *argv[])
     }
 
     QList<QImage> iconSizes;
-    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+    bool written = true;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256}) {
         iconSizes.append(drawApplicationIcon(size));
+        written = written
+            && iconSizes.constLast().save(out.filePath(QStringLiteral("icons/%1.png").arg(size)));
+    }
 
-    bool written = iconSizes.constLast().save(out.filePath(QStringLiteral("images/icon.png")))
+    written = written && iconSizes.constLast().save(out.filePath(QStringLiteral("images/icon.png")))
         && drawPointingHand().save(out.filePath(QStringLiteral("images/hand.png")))
         && writeIco(out.filePath(QStringLiteral("icon.ico")), iconSizes);
 
