@@ -75,6 +75,13 @@ int runLauncher()
 int main(int argc, char *argv[])
 {
     qputenv("QT_QUICK_CONTROLS_STYLE", "Basic");
+#if !defined(Q_OS_WIN)
+    // The game's window, its capture and the overlay's place over it are X11's; in a Wayland
+    // session they go through XWayland, so the launcher's windows must too. A platform the user
+    // chose stays.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+#endif
     initializeWebView();
 
     // Both attributes are no-ops in Qt 6 (high-DPI scaling is always on) and deprecated; they are
