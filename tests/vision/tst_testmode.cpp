@@ -56,7 +56,6 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("enabled");
         QTest::addRow("unset") << QString() << false;
-        QTest::addRow("0") << "0" << false;
         QTest::addRow("yes") << "yes" << false;
         QTest::addRow("1") << "1" << true;
         QTest::addRow("true") << "true" << true;
