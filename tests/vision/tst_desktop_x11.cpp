@@ -106,8 +106,7 @@ private slots:
         QVERIFY(m_temp.isValid());
     }
 
-    // The bridge answers once with the game as it starts, then the game changes (or starts only
-    // then): the backend reads the change from the server, and the bridge's next answers see it,
+    // The bridge answers, then the game changes (or only starts): its next answers see the change,
     // also where it remembers the window.
     void lookupsOnRealWindows_data()
     {
@@ -277,8 +276,7 @@ private slots:
         QCOMPARE(sharedSegmentsOfThisProcess(), before);
     }
 
-    // Asking about a window that has closed answers "nothing" instead of ending the process
-    // (Xlib's default error handler would).
+    // Asking about a closed window answers "nothing" instead of ending the process.
     void closedWindowIsHarmless()
     {
         FakeGame game;
@@ -291,8 +289,7 @@ private slots:
         QTRY_VERIFY(desktop->windowState(window).title.empty());
         QVERIFY(!entryOf(*desktop, window));
 
-        // The toolkit installs a forgiving error handler of its own; a process without the
-        // toolkit's X connection keeps Xlib's default one, which exits on the first error.
+        // Without the toolkit's X connection Xlib's default error handler, which exits, is in place.
         QProcess probe;
         probe.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         probe.start(QCoreApplication::applicationFilePath(),
@@ -365,8 +362,7 @@ private slots:
     }
 };
 
-// "--screen-probe": look the game's screen up once, log lines on standard error, and print
-// "primary" or the screen's name.
+// "--screen-probe": log the game's screen lookup on standard error, print "primary" or its name.
 static int screenProbe(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
@@ -376,8 +372,7 @@ static int screenProbe(int argc, char *argv[])
     return 0;
 }
 
-// "--closed-window-probe <id>": ask about a window without any toolkit connection to the X
-// server, so that Xlib's default error handler is the one in place.
+// "--closed-window-probe <id>": ask about a window without the toolkit's X connection.
 static int closedWindowProbe(const char *window)
 {
     const std::unique_ptr<Desktop> desktop = createDesktop();

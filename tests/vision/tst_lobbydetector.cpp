@@ -72,9 +72,8 @@ private slots:
         QTest::addColumn<double>("coachScore");
         QTest::addColumn<bool>("found");
         const cv::Point inPlace(980, 100);
-        QTest::addRow("header below the top 30 percent") << cv::Point(980, 300) << 450 << 1.0
-                                                         << 1.0 << false;
-        QTest::addRow("coach below the top 60 percent") << inPlace << 640 << 1.0 << 1.0 << false;
+        QTest::addRow("header too low") << cv::Point(980, 300) << 450 << 1.0 << 1.0 << false;
+        QTest::addRow("coach too low") << inPlace << 640 << 1.0 << 1.0 << false;
         QTest::addRow("header in the left half") << cv::Point(20, 100) << 450 << 1.0 << 1.0 << false;
         QTest::addRow("no coach header") << inPlace << 450 << 1.0 << 0.0 << false;
         // Even coordinates keep the halved grid aligned with the picture's.
@@ -118,12 +117,13 @@ private slots:
 
     void coachAboveTheHeaderCountsNothing()
     {
+        const cv::Mat screen = lobbyScreen(cv::Point(980, 200), 40);
         LobbyDetector detector;
         load(detector);
-        QVERIFY(detector.isInLobby(lobbyScreen(cv::Point(980, 200), 40)));
+        QVERIFY(detector.isInLobby(screen));
         QCOMPARE(detector.slotRegions().size(), 10);
         QVERIFY(detector.slotRegions().constFirst().height <= 0);
-        QCOMPARE(detector.countOccupiedSlots(lobbyScreen(cv::Point(980, 200), 40)), 0);
+        QCOMPARE(detector.countOccupiedSlots(screen), 0);
     }
 
     void countingBeforeAnyLobby()
