@@ -298,44 +298,52 @@ private slots:
     }
 
     // The game's monitor is the screen of exactly its size; anything else falls back to the
-    // primary screen.
+    // primary screen. Where a capture's pixels lie on the overlay is the client area's offset from
+    // that monitor, (100, 50) from a monitor at the origin; nothing to tell, no offset.
     void screenLookup_data()
     {
         QTest::addColumn<QString>("title");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QRect>("offset"); // added to the screen's geometry, edge by edge
-        QTest::addColumn<int>("scale");    // the monitor in device pixels at this scale, percent
+        QTest::addColumn<QRect>("moved"); // added to the screen's geometry, edge by edge
+        QTest::addColumn<int>("scale");   // the monitor in device pixels at this scale, percent
         QTest::addColumn<QString>("line"); // null: the screen is found
+        QTest::addColumn<QPoint>("offset");
         const int found = int(Desktop::MonitorStatus::Found);
+        const QString game = QStringLiteral("Dota 2");
         const QString unmatched =
             QStringLiteral("Could not match Dota 2 monitor to QScreen, using primary screen");
-        const QString game = QStringLiteral("Dota 2");
-        QTest::addRow("equal monitor") << "Dota 2 - Tools" << found << QRect() << 100 << QString();
+        const QPoint at(100, 50);
+        QTest::addRow("equal monitor") << "Dota 2 - Tools" << found << QRect() << 100 << QString() << at;
         QTest::addRow("no window") << "Steam" << found << QRect() << 100
-                                   << "Dota 2 window not found, using primary screen";
+                                   << "Dota 2 window not found, using primary screen" << QPoint();
         QTest::addRow("no monitor") << game << int(Desktop::MonitorStatus::NoMonitor) << QRect() << 100
-                                    << "Could not get monitor for Dota 2 window, using primary screen";
+                                    << "Could not get monitor for Dota 2 window, using primary screen"
+                                    << QPoint();
         QTest::addRow("no monitor info") << game << int(Desktop::MonitorStatus::NoMonitorInfo) << QRect()
-                                         << 100 << "Could not get monitor info, using primary screen";
-        QTest::addRow("left edge moved") << game << found << QRect(1, 0, 0, 0) << 100 << unmatched;
-        QTest::addRow("top edge moved") << game << found << QRect(0, -1, 0, 0) << 100 << unmatched;
-        QTest::addRow("one pixel wider") << game << found << QRect(0, 0, 1, 0) << 100 << unmatched;
-        QTest::addRow("one pixel shorter") << game << found << QRect(0, 0, 0, -1) << 100 << unmatched;
-        QTest::addRow("display scaling 1.5") << game << found << QRect() << 150 << unmatched;
+                                         << 100 << "Could not get monitor info, using primary screen"
+                                         << QPoint();
+        QTest::addRow("left edge") << game << found << QRect(1, 0, 0, 0) << 100 << unmatched
+                                   << QPoint(99, 50);
+        QTest::addRow("top edge") << game << found << QRect(0, -1, 0, 0) << 100 << unmatched
+                                  << QPoint(100, 51);
+        QTest::addRow("wider") << game << found << QRect(0, 0, 1, 0) << 100 << unmatched << at;
+        QTest::addRow("shorter") << game << found << QRect(0, 0, 0, -1) << 100 << unmatched << at;
+        QTest::addRow("display scaling 1.5") << game << found << QRect() << 150 << unmatched << at;
     }
 
     void screenLookup()
     {
         QFETCH(QString, title);
         QFETCH(int, status);
-        QFETCH(QRect, offset);
+        QFETCH(QRect, moved);
         QFETCH(int, scale);
         QFETCH(QString, line);
+        QFETCH(QPoint, offset);
         QScreen *primary = QGuiApplication::primaryScreen();
+        QCOMPARE(primary->geometry().topLeft(), QPoint(0, 0));
         useWindows({title});
         const QRect geometry = primary->geometry();
-        const QRect monitor(geometry.x() + offset.x(), geometry.y() + offset.y(),
-                            geometry.width() + offset.width(), geometry.height() + offset.height());
+        const QRect monitor(moved.topLeft(), geometry.size() + QSize(moved.width(), moved.height()));
         useMonitor(QRect(monitor.topLeft() * scale / 100, monitor.size() * scale / 100),
                    Desktop::MonitorStatus(status));
 
@@ -347,32 +355,6 @@ private slots:
                                                   .arg(geometry.width())
                                                   .arg(geometry.height())
                                             : line}));
-    }
-
-    // Where a capture's pixels lie on the overlay: the client area's offset from its monitor;
-    // nothing to tell, no offset.
-    void framePlacement_data()
-    {
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QPoint>("monitorAt");
-        QTest::addColumn<QPoint>("offset");
-        const int found = int(Desktop::MonitorStatus::Found);
-        QTest::addRow("windowed") << "Dota 2" << found << QPoint(0, 0) << QPoint(100, 50);
-        QTest::addRow("another monitor") << "Dota 2" << found << QPoint(-1820, 20) << QPoint(1920, 30);
-        QTest::addRow("no monitor") << "Dota 2" << int(Desktop::MonitorStatus::NoMonitor)
-                                    << QPoint() << QPoint();
-        QTest::addRow("no window") << "Steam" << found << QPoint() << QPoint();
-    }
-
-    void framePlacement()
-    {
-        QFETCH(QString, title);
-        QFETCH(int, status);
-        QFETCH(QPoint, monitorAt);
-        QFETCH(QPoint, offset);
-        useWindows({title});
-        useMonitor(QRect(monitorAt, QSize(800, 800)), Desktop::MonitorStatus(status));
         QCOMPARE(m_bridge->framePlacement().offset, offset);
     }
 };
