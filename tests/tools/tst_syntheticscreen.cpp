@@ -118,8 +118,7 @@ private slots:
     void degradationsChangeTheFrame_data()
     {
         QTest::addColumn<QString>("how");
-        // The degraded frame's PSNR against the clean one stays below this; noise of deviation 30
-        // gives about 18.6 dB where nothing clips, deviation 20 would give 22.
+        // Most PSNR against the clean frame: noise of deviation 30 gives ~18.6 dB, 20 would give 22.
         QTest::addColumn<double>("mostDb");
         QTest::addRow("noise 30") << "noise" << 21.5;
         QTest::addRow("blur 7") << "blur" << 32.0;

@@ -158,10 +158,15 @@ private slots:
                         && entryOf(*desktop, game.window())->enumerated != (change == "hide"));
         }
 
+        const auto captureSize = [&bridge] {
+            const cv::Mat image = bridge.captureDota2Window();
+            return QSize(image.cols, image.rows);
+        };
+        // The window manager applies a new size a moment after the game asks for it.
+        QTRY_COMPARE(captureSize(), size);
         LogCapture log;
         QCOMPARE(bridge.isDota2WindowVisible(), !size.isEmpty());
-        const cv::Mat image = bridge.captureDota2Window();
-        QCOMPARE(QSize(image.cols, image.rows), size);
+        QCOMPARE(captureSize(), size);
         QCOMPARE(log.texts(), failure.isEmpty() ? QStringList() : QStringList({failure}));
     }
 
@@ -173,10 +178,11 @@ private slots:
         FakeGame upper;
         QVERIFY(upper.start({"--title", "Dota 2 - Upper", "--geometry", "320x240+150+150"}));
         QCOMPARE(upper.command("raise"), QStringLiteral("ok"));
+        // The window manager restacks a moment after the game asks.
         PlatformBridge bridge;
-        QCOMPARE(bridge.captureDota2Window().cols, 320);
+        QTRY_COMPARE(bridge.captureDota2Window().cols, 320);
         QCOMPARE(lower.command("raise"), QStringLiteral("ok"));
-        QCOMPARE(bridge.captureDota2Window().cols, 300);
+        QTRY_COMPARE(bridge.captureDota2Window().cols, 300);
     }
 
     // The focus as the server has it: the game's, then another window's.

@@ -68,9 +68,8 @@ private slots:
         if (file == QLatin1String("invitation_popup.png")) {
             QCOMPARE(m_detector.detectInvitation(screenWith(blended)), found);
         } else {
-            // The button inside the popup; these popup and button pictures are unrelated noise, so
-            // the whole popup is where the button may be. Even coordinates keep the halved grid
-            // of the region aligned with the picture's.
+            // Inside the popup, which is all noise here, so any place in it will do; even
+            // coordinates keep the halved grid of the region aligned with the picture's.
             cv::Mat screen = screenWith(popup());
             DetectorFixture::paste(screen, blended, cv::Point(800, 500));
             QCOMPARE(m_detector.findAcceptButton(screen),

@@ -106,8 +106,7 @@ private slots:
         QVERIFY(log.texts().isEmpty());
     }
 
-    // Each saved picture carries the next number from 0; an empty one is not saved, nor anything
-    // with the switch off.
+    // Saved pictures are numbered from 0; an empty one, or any with the switch off, is not saved.
     void debugImagesCarryARisingCounter()
     {
         setMode(QStringLiteral("1"));
