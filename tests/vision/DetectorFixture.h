@@ -22,8 +22,7 @@ public:
     static cv::Mat texture(cv::Size size, int seed);
     // Pastes `grey` into the BGR `screen` with its top-left at `at`.
     static void paste(cv::Mat &screen, const cv::Mat &grey, cv::Point at);
-    // `picture` blended with noise so that findTemplate(result, picture, ...) scores about
-    // `target` at scale 0.5 (within 0.004).
+    // `picture` blended with noise to score `target` (within 0.004) in findTemplate at scale 0.5.
     static cv::Mat withScore(const cv::Mat &picture, double target);
 
 private:

@@ -38,8 +38,7 @@ private slots:
     {
         QCOMPARE(m_game.command(QStringLiteral("screen invitation")), QStringLiteral("ok"));
         const cv::Mat frame = m_bridge.captureDota2Window();
-        QCOMPARE(frame.cols, 1920);
-        QCOMPARE(frame.rows, 1080);
+        QCOMPARE(frame.size(), cv::Size(1920, 1080));
         QVERIFY(m_invitation.detectInvitation(frame));
         const cv::Point accept = m_invitation.findAcceptButton(frame);
         const cv::Point expected = m_expected.acceptCentre();

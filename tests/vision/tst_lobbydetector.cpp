@@ -45,9 +45,8 @@ private:
         return screen;
     }
 
-    // Fills slot i of the example layout with a slot picture blended to `score`. The slot
-    // (424 x 44) is lower than the pictures, so the matcher shrinks them to the slot's height;
-    // draw them the same way.
+    // Slot i of the example layout filled with a picture blended to `score`, shrunk to the slot's
+    // height (44) as the matcher shrinks it.
     void fillSlot(cv::Mat &screen, int i, double score, const char *file = "slot_empty.png") const
     {
         const cv::Rect slot = exampleSlots().at(i);
@@ -62,8 +61,7 @@ private:
 
 private slots:
     // Both headers, each in its part of the screen and like its picture from 0.7, give the slots
-    // below the header; a screen that is no lobby leaves the last slot regions as they were (here
-    // the found ones sit where the set-up's did).
+    // below the header; a screen that is no lobby leaves the set-up's slot regions as they were.
     void headers_data()
     {
         QTest::addColumn<cv::Point>("header");
@@ -72,9 +70,8 @@ private slots:
         QTest::addColumn<double>("coachScore");
         QTest::addColumn<bool>("found");
         const cv::Point inPlace(980, 100);
-        QTest::addRow("header below the top 30 percent") << cv::Point(980, 300) << 450 << 1.0
-                                                         << 1.0 << false;
-        QTest::addRow("coach below the top 60 percent") << inPlace << 640 << 1.0 << 1.0 << false;
+        QTest::addRow("header too low") << cv::Point(980, 300) << 450 << 1.0 << 1.0 << false;
+        QTest::addRow("coach too low") << inPlace << 640 << 1.0 << 1.0 << false;
         QTest::addRow("header in the left half") << cv::Point(20, 100) << 450 << 1.0 << 1.0 << false;
         QTest::addRow("no coach header") << inPlace << 450 << 1.0 << 0.0 << false;
         // Even coordinates keep the halved grid aligned with the picture's.
@@ -100,9 +97,8 @@ private slots:
 
     void occupiedRule()
     {
-        // Empty from 0.25 against the empty picture; below that, taken only from 0.4 against the
-        // taken picture. A slot like neither (here: 0.23 and 0.05 like the empty one, 0.38 like
-        // the taken one, or plain noise) is covered by something and not counted.
+        // Empty from 0.25 like the empty picture, else taken from 0.4 like the taken one; a slot
+        // like neither (0.23 or 0.05 empty-like, 0.38 taken-like, or noise) is covered, not counted.
         cv::Mat screen = lobbyScreen();
         const QList<double> empty = {0.9, 0.25, 0.23, 0.05};
         for (int i = 0; i < empty.size(); ++i)
@@ -118,12 +114,13 @@ private slots:
 
     void coachAboveTheHeaderCountsNothing()
     {
+        const cv::Mat screen = lobbyScreen(cv::Point(980, 200), 40);
         LobbyDetector detector;
         load(detector);
-        QVERIFY(detector.isInLobby(lobbyScreen(cv::Point(980, 200), 40)));
+        QVERIFY(detector.isInLobby(screen));
         QCOMPARE(detector.slotRegions().size(), 10);
         QVERIFY(detector.slotRegions().constFirst().height <= 0);
-        QCOMPARE(detector.countOccupiedSlots(lobbyScreen(cv::Point(980, 200), 40)), 0);
+        QCOMPARE(detector.countOccupiedSlots(screen), 0);
     }
 
     void countingBeforeAnyLobby()

@@ -56,7 +56,6 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<bool>("enabled");
         QTest::addRow("unset") << QString() << false;
-        QTest::addRow("0") << "0" << false;
         QTest::addRow("yes") << "yes" << false;
         QTest::addRow("1") << "1" << true;
         QTest::addRow("true") << "true" << true;
@@ -107,8 +106,7 @@ private slots:
         QVERIFY(log.texts().isEmpty());
     }
 
-    // Each saved picture carries the next number from 0; an empty one is not saved, nor anything
-    // with the switch off.
+    // Saved pictures are numbered from 0; an empty one, or any with the switch off, is not saved.
     void debugImagesCarryARisingCounter()
     {
         setMode(QStringLiteral("1"));
