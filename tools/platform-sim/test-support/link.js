@@ -69,19 +69,6 @@ async function connect(t, simulator, email, options) {
   return link;
 }
 
-// Resolves with "open" or with the reason the WebSocket could not open.
-async function tryOpen(url) {
-  const ws = new WebSocket(url);
-  try {
-    await once(ws, 'open');
-    return 'open';
-  } catch (error) {
-    return error.message;
-  } finally {
-    ws.terminate();
-  }
-}
-
 const eventFrame = (...args) => `42${JSON.stringify(args)}`;
 
 // An event frame as [event, ...args].
@@ -107,4 +94,4 @@ async function framesBeforeMarker(link) {
   return frames;
 }
 
-module.exports = { socketUrl, openLink, connect, tryOpen, eventFrame, parseEvent, subscribe, sendMarker, framesBeforeMarker };
+module.exports = { openLink, connect, eventFrame, parseEvent, subscribe, sendMarker, framesBeforeMarker };
