@@ -67,6 +67,10 @@ echo "splash shown"
 { within 20 logged "No session found, showing login..." && within 5 shown '^Corvanta - Login$'; } ||
   { cat "$work/launcher.log"; fail "no login window"; }
 echo "login window shown"
+# The menu entry's StartupWMClass is what the desktop matches the program's windows by.
+class=$(xprop -id "$(windows --name '^Corvanta - Login$' | head -n 1)" WM_CLASS | sed 's/.*", "\(.*\)"$/\1/')
+wanted=$(sed -n 's/^StartupWMClass=//p' /usr/share/applications/gg.corvanta.launcher.desktop)
+[ "$class" = "$wanted" ] || fail "the windows' class is \"$class\", the menu entry's StartupWMClass \"$wanted\""
 kill "$launcher"; wait "$launcher" 2>/dev/null; launcher=""
 
 $sudo apt-get remove -y -qq "$package" >/dev/null 2>&1 || fail "apt-get remove"
