@@ -1,4 +1,5 @@
-// A whole match on the real desktop, three figures with a baseline each: the latency from the
+// The launcher's start-up to its splash and its first window, against the program's first log
+// line. A whole match on the real desktop, three figures with a baseline each: the latency from the
 // game's new screen on the X server to the overlay's guidance seen over it, through the real
 // launcher binary, the platform simulator and the fake game, against the same poll seeing the
 // game's own change; the launcher's CPU time while it waits for the invitation, against the same
@@ -8,8 +9,9 @@
 // and CPU, three for the stall. The idle part, not run unless asked for, watches the signed-in
 // launcher with its dashboard put away in the tray (an hour, for the figure that counts). On the
 // private desktop of scripts/lib/desktop.sh:
-//     build/bench/bench_match [--part latency,cpu,stall,idle] [--seconds 60]
-//         [--rounds 20] [--stall-seconds 15] [--idle-seconds 3600] [--launcher-log launcher.log]
+//     build/bench/bench_match [--part startup,latency,cpu,stall,idle] [--seconds 60]
+//         [--rounds 20] [--stall-seconds 15] [--idle-seconds 3600] [--starts 5]
+//         [--launcher-log launcher.log]
 //         2>match.log
 #include "ApiClient.h"
 #include "Desktop.h"
@@ -356,6 +358,8 @@ struct Options
     bool cpu = true;
     bool stall = true;
     bool idle = false;
+    bool startup = true;
+    int starts = 5;
     int seconds = 60;
     int idleSeconds = 3600;
     int rounds = 20;
@@ -449,6 +453,44 @@ bool runIdle(int seconds)
     QTest::qWait(5000);
     measureIdle("dashboard hidden in the tray", pid, seconds, true);
     run.launcher().stop();
+    return true;
+}
+
+// Start-up: from the process's start to its splash and to its first window, the login window of a
+// launcher without a session. The baseline is the same program's first log line: loading it and
+// starting the toolkit, which the launcher's own start-up comes after.
+bool runStartup(int starts)
+{
+    sayTitle("Start-up without a session, ms from the process's start; baseline: the program "
+             "loaded and the toolkit started",
+             "to|median|slowest");
+    const QString splashCreated = QStringLiteral("SplashScreen created");
+    const QString loginShown = QStringLiteral("No session found, showing login...");
+    std::vector<double> firstLine, splash, login;
+    for (int start = 0; start < starts; ++start) {
+        LauncherProcess launcher;
+        launcher.setVariable(QStringLiteral("API_BASE_URL"), QStringLiteral("http://127.0.0.1:9"));
+        if (!said(launcher.start() && launcher.waitForText(loginShown),
+                  "the launcher did not show its login window"))
+            return false;
+        const auto arrived = [&launcher](const QString &text) {
+            for (const LauncherProcess::Line &line : launcher.lines()) {
+                if (line.log.text == text)
+                    return double(line.arrivedMs);
+            }
+            return -1.0;
+        };
+        firstLine.push_back(double(launcher.lines().constFirst().arrivedMs));
+        splash.push_back(arrived(splashCreated));
+        login.push_back(arrived(loginShown));
+        launcher.stop();
+    }
+    const auto row = [](const char *name, const std::vector<double> &values) {
+        sayRow({QLatin1String(name), ms(quantile(values, 0.5)), ms(quantile(values, 1))});
+    };
+    row("baseline: the first log line", firstLine);
+    row("the splash created", splash);
+    row("the login window (the splash is 2 s)", login);
     return true;
 }
 
@@ -592,14 +634,16 @@ Options parseOptions(const QCoreApplication &app)
         {"rounds", &options.rounds},              // each latency case
         {"stall-seconds", &options.stallSeconds}, // each stall case
         {"idle-seconds", &options.idleSeconds},   // the idle watch
+        {"starts", &options.starts},              // the start-up's starts
     };
     QCommandLineParser parser;
     parser.addHelpOption();
     for (const auto &[name, value] : counts)
         parser.addOption({QLatin1String(name), QStringLiteral("default %1").arg(*value),
                           QStringLiteral("N"), QString::number(*value)});
-    parser.addOption({QStringLiteral("part"), QStringLiteral("default latency,cpu,stall; also idle"),
-                      QStringLiteral("parts"), QStringLiteral("latency,cpu,stall")});
+    parser.addOption({QStringLiteral("part"),
+                      QStringLiteral("default startup,latency,cpu,stall; also idle"),
+                      QStringLiteral("parts"), QStringLiteral("startup,latency,cpu,stall")});
     parser.addOption({QStringLiteral("launcher-log"), QStringLiteral("the launcher's whole log"),
                       QStringLiteral("file")});
     parser.process(app);
@@ -610,6 +654,7 @@ Options parseOptions(const QCoreApplication &app)
     options.cpu = parts.contains(QLatin1String("cpu"));
     options.stall = parts.contains(QLatin1String("stall"));
     options.idle = parts.contains(QLatin1String("idle"));
+    options.startup = parts.contains(QLatin1String("startup"));
     options.launcherLog = parser.value(QStringLiteral("launcher-log"));
     return options;
 }
@@ -633,8 +678,10 @@ int main(int argc, char *argv[])
                 screen.height(), sysconf(_SC_NPROCESSORS_ONLN),
                 loadAverage.split(' ').mid(0, 3).join(' ').constData());
     bool ok = true;
+    if (options.startup)
+        ok = runStartup(options.starts);
     if (options.latency || options.cpu)
-        ok = runLauncher(options);
+        ok = runLauncher(options) && ok;
     if (options.stall)
         ok = runStall(options.stallSeconds) && ok;
     if (options.idle)

@@ -1,6 +1,6 @@
-# A private virtual desktop: Xvfb at 1920x1080x24 on a free display number, openbox as window
-# manager, xcompmgr as compositing manager (without one, the transparent overlay shows black over
-# the game) and trayer as tray host. Sourced by scripts/test and scripts/demo.
+# A private virtual desktop: Xvfb at 1920x1080x24 (or DESKTOP_SIZE, such as 3840x2160) on a free
+# display number, openbox as window manager, xcompmgr as compositing manager (without one, the
+# transparent overlay shows black over the game) and trayer as tray host. Sourced by scripts/test and scripts/demo.
 #
 #   start_desktop      exports DISPLAY; returns non-zero if a piece did not come up
 #   stop_desktop       stops exactly the processes start_desktop started
@@ -25,7 +25,7 @@ tray_ready() { [ "$(xwininfo -root -tree | grep -c '"trayer"')" -ge 2 ]; }
 start_desktop() {
   DESKTOP_DIR=$(mktemp -d /tmp/corvanta-desktop.XXXXXX)
   # -displayfd: Xvfb picks a free display number itself and writes it once it accepts clients.
-  Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$DESKTOP_DIR/display" \
+  Xvfb -displayfd 3 -screen 0 "${DESKTOP_SIZE:-1920x1080}x24" -nolisten tcp 3>"$DESKTOP_DIR/display" \
     >"$DESKTOP_DIR/xvfb.log" 2>&1 &
   DESKTOP_PIDS+=($!)
   wait_until 15 grep -q '[0-9]' "$DESKTOP_DIR/display" || { echo "Xvfb did not start" >&2; return 1; }
