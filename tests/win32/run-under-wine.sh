@@ -24,8 +24,9 @@ wine wineboot --init >"$scratch/wine.log" 2>&1 \
   && wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f \
        >>"$scratch/wine.log" 2>&1 \
   || fail "Wine did not start: $(tail -n 1 "$scratch/wine.log")"
-# The desktop setting takes effect with the next Wine session.
-wineserver -w
+# The desktop setting takes effect with the next Wine session: this one, with the processes
+# wineboot left behind, ends here (the registry is written out as the server stops).
+wineserver -k
 echo "Wine prefix ready in $((SECONDS - start)) s"
 
 wine "$2/win32_backend.exe" 2>>"$scratch/wine.log"
