@@ -2,8 +2,9 @@
 # run-under-wine.sh <source dir> <build dir>: builds tests/win32 with mingw-w64 and runs it under
 # Wine on $DISPLAY, in a Wine prefix of its own that is removed afterwards. The program runs in
 # Wine's virtual desktop: Wine then keeps window stacking, focus, minimising and the monitor to
-# itself, instead of waiting on the X window manager. Wine's own messages go to a log; only the
-# program's lines and exit code decide.
+# itself, instead of waiting on the X window manager. It is chosen in the prefix's registry, not
+# with `explorer /desktop=`, which does not pass the program's exit code on. Wine's own messages go
+# to a log; only the program's lines and exit code decide.
 set -u
 fail() { echo "win32_backend: $*"; exit 1; }
 
