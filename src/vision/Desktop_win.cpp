@@ -1,6 +1,6 @@
 // The desktop on Windows: user32 for windows and monitors, gdi32 for the screen copy. Only Win32
-// headers and standard C++ here, so that this file also compiles (syntax-checked with mingw-w64)
-// where there is no Windows Qt.
+// headers and standard C++ here, so that this file also builds where there is no Windows Qt (with
+// mingw-w64, run under Wine by tests/win32).
 #include "Desktop.h"
 
 #ifndef NOMINMAX
