@@ -129,17 +129,13 @@ private slots:
                  QUrl(expected, QUrl::TolerantMode).toString(QUrl::FullyEncoded));
     }
 
-    void connectLogsNoToken()
-    {
-        LogCapture log;
-        connectClient(true, QStringLiteral("SECRET_TOKEN_1234567890"));
-        QVERIFY(!log.rawLines().join('\n').contains(QLatin1String("SECRET_TOKEN")));
-    }
-
+    // The handshake, answered pings and a heartbeat of its own, and the token in no log line.
     void handshakeAndKeepAlive()
     {
+        const QString token = QStringLiteral("SECRET_TOKEN_1234567890");
         m_client->setTimeScaleForTesting(0.004); // heartbeat every 100 ms
-        connectClient(false);
+        LogCapture log;
+        connectClient(false, token);
         QElapsedTimer clock;
         clock.start();
         m_server->send(QStringLiteral("40"));
@@ -147,7 +143,8 @@ private slots:
         settle(); // the server's ping is answered with a pong
         QTRY_COMPARE(m_server->frames.count(QStringLiteral("42[\"ping\"]")), 3);
         QVERIFY2(clock.elapsed() >= 290, qPrintable(QString::number(clock.elapsed())));
-        QCOMPARE(m_server->frames.count(m_connectFrame), 1);
+        QCOMPARE(m_server->frames.count(QStringLiteral("40{\"token\":\"%1\"}").arg(token)), 1);
+        QVERIFY(!log.rawLines().join('\n').contains(QLatin1String("SECRET_TOKEN")));
     }
 
     // Frames the client ignores or refuses, and events that ask for an acknowledgement: the
@@ -174,10 +171,7 @@ private slots:
         QTest::addRow("unknown engine type") << "x" << "" << "" << 0;
         QTest::addRow("event not an array") << "42{}" << "Socket.IO event is not an array" << ""
                                             << 0;
-        QTest::addRow("event without payload")
-            << "42[\"x\"]" << "Socket.IO event array has less than 2 elements" << "" << 0;
         QTest::addRow("broken json") << "42[" << "Failed to parse Socket.IO event: " << "" << 0;
-        QTest::addRow("unknown event") << "42[\"chat:message\",{\"a\":1}]" << "" << "" << 0;
         QTest::addRow("acknowledged notification")
             << "421[\"notification:new\",{\"notification\":{\"title\":\"A\"}}]"
             << "🔔 Notification:" << "431[]" << 1;
@@ -197,7 +191,6 @@ private slots:
         connectClient();
         QSignalSpy notifications(m_client.get(), &WebSocketClient::notificationReceived);
         QSignalSpy updates(m_client.get(), &WebSocketClient::tournamentUpdateReceived);
-        QSignalSpy closed(m_client.get(), &WebSocketClient::disconnected);
         LogCapture log;
         m_server->send(frame);
         settle();
@@ -208,7 +201,6 @@ private slots:
         if (!logged.isEmpty())
             QVERIFY2(lines.constFirst().startsWith(logged), qPrintable(lines.constFirst()));
         QCOMPARE(notifications.count() + updates.count(), delivered);
-        QCOMPARE(closed.count(), 0);
         QStringList sent({m_connectFrame});
         if (!answer.isEmpty())
             sent << answer;
