@@ -27,11 +27,8 @@ private:
         const QImage image = icon.pixmap(32, 32).toImage();
         int red = 0;
         for (int y = 0; y < 12; ++y) {
-            for (int x = image.width() - 12; x < image.width(); ++x) {
-                const QColor pixel = image.pixelColor(x, y);
-                red += pixel.red() == 239 && pixel.green() == 68 && pixel.blue() == 68
-                    && pixel.alpha() == 255;
-            }
+            for (int x = image.width() - 12; x < image.width(); ++x)
+                red += image.pixelColor(x, y) == QColor(239, 68, 68);
         }
         return red >= 60; // most of the circle of diameter 12
     }
