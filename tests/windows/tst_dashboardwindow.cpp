@@ -8,10 +8,10 @@
 #include "WebViewTestMain.h"
 
 #include <QGuiApplication>
+#include <QJsonDocument>
 #include <QScreen>
 #include <QQuickItem>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTest>
 
 #include <memory>
@@ -92,18 +92,7 @@ private slots:
 
     void cleanupTestCase() { m_hidden.reset(); }
 
-    // The page loads behind the loading cover, and on a 1920 x 1080 screen with a panel the whole
-    // window, frame and close button included, lies in the screen's free area.
-    void pageLoadsAndWindowFitsTheScreen()
-    {
-        openDashboardPage();
-        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-        QTRY_VERIFY(m_window->frameMargins().top() > 0
-                    && available.contains(m_window->frameGeometry()));
-        QVERIFY(m_window->width() >= m_window->minimumWidth());
-    }
-
-    // The token is in the address but never in the log.
+    // The address follows the session; the token is in it but never in the log.
     void addressAndLogLine_data()
     {
         QTest::addColumn<QString>("token");
@@ -118,29 +107,19 @@ private slots:
     {
         QFETCH(QString, token);
         QFETCH(QString, expected);
-        m_auth->saveSession(token, {}, {}, {}, {});
-        LogCapture log;
         qputenv("API_BASE_URL", offlineBase.toUtf8());
         DashboardWindow window(m_auth.get());
+        QSignalSpy changes(&window, &DashboardWindow::dashboardUrlChanged);
+        LogCapture log;
+        m_auth->saveSession(token, {}, {}, {}, {});
         QCOMPARE(window.dashboardUrl(), expected);
+        QCOMPARE(changes.count(), 1);
         const QString logged = log.rawLines().join('\n');
         QCOMPARE(logged.contains(QLatin1String("Dashboard URL set: "
                                                "http://127.0.0.1:9/launcher-auth?token=...")),
                  !token.isEmpty());
         if (!token.isEmpty())
             QVERIFY2(!logged.contains(token), qPrintable(logged));
-    }
-
-    void addressFollowsTheSession()
-    {
-        qputenv("API_BASE_URL", offlineBase.toUtf8());
-        QSignalSpy changes(m_hidden.get(), &DashboardWindow::dashboardUrlChanged);
-        m_auth->saveSession(QStringLiteral("second"), {}, {}, {}, {});
-        QCOMPARE(m_hidden->dashboardUrl(),
-                 QStringLiteral("http://127.0.0.1:9/launcher-auth?token=second"));
-        m_auth->clearSession();
-        QCOMPARE(m_hidden->dashboardUrl(), QString());
-        QCOMPARE(changes.count(), 2);
     }
 
     // Where an address the page navigates to ends: in the view, signing out, in the browser, or
@@ -155,10 +134,8 @@ private slots:
         QTest::addRow("upper case is lowered") << "HTTPS://PLAY.Corvanta.GG/" << false << "view";
         QTest::addRow("plain http on the platform") << "http://a.b.corvanta.gg:8080/p" << false << "browser";
         QTest::addRow("plain http, local platform") << "http://a.b.corvanta.gg:8080/p" << true << "view";
-        QTest::addRow("localhost") << "http://localhost:4555/tournaments" << false << "browser";
         QTest::addRow("loopback, local platform") << "http://127.0.0.1:9/" << true << "view";
         QTest::addRow("other loopback") << "http://127.0.0.2/" << true << "browser";
-        QTest::addRow("ipv6 loopback") << "http://[::1]:4555/" << true << "browser";
         QTest::addRow("suffix without dot") << "https://evilcorvanta.gg/" << false << "browser";
         QTest::addRow("domain as a prefix") << "https://corvanta.gg.evil.com/" << false << "browser";
         QTest::addRow("domain in user info") << "https://corvanta.gg@evil.com/" << false << "browser";
@@ -180,12 +157,8 @@ private slots:
         QFETCH(bool, local);
         QFETCH(QString, where);
         qputenv("API_BASE_URL", local ? offlineBase.toUtf8() : QByteArray("https://corvanta.gg"));
-        // The address's own scheme is caught as well: a refusal is the window's, not the desktop's.
-        QStringList schemes{QStringLiteral("http"), QStringLiteral("https")};
-        const QString scheme = QUrl(url).scheme();
-        if (!scheme.isEmpty() && !schemes.contains(scheme))
-            schemes << scheme;
-        UrlCatcher catcher(schemes);
+        // Every scheme of the table is caught: a refusal is the window's, not the desktop's.
+        UrlCatcher catcher({"http", "https", "app", "file", "javascript", "ftp"});
         QString ended = QStringLiteral("view");
         if (m_hidden->isLogoutUrl(url)) {
             ended = QStringLiteral("logout");
@@ -196,63 +169,48 @@ private slots:
         QCOMPARE(ended, where);
     }
 
+    // `emitted`: each signal sent, with its arguments as JSON.
     void webMessages_data()
     {
         QTest::addColumn<QString>("channel");
         QTest::addColumn<QVariantList>("args");
-        QTest::addColumn<QString>("signal");
-        QTest::addColumn<QVariantList>("signalArgs");
+        QTest::addColumn<QString>("emitted");
         const QVariantMap match{{"matchId", "m-1"}, {"slotNumber", 3}};
-        QTest::addRow("match ready") << "match:ready" << QVariantList{match} << "matchReady"
-                                     << QVariantList{match};
-        QTest::addRow("match ready with a string") << "match:ready" << QVariantList{"x"}
-                                                   << "matchReady" << QVariantList{QVariantMap()};
-        QTest::addRow("match ready without args") << "match:ready" << QVariantList() << ""
-                                                  << QVariantList();
-        QTest::addRow("match started") << "match:started" << QVariantList{"m-9", "extra"}
-                                       << "matchStarted" << QVariantList{"m-9"};
-        QTest::addRow("lobby left") << "overlay:lobbyLeft" << QVariantList{1} << "lobbyLeft"
-                                    << QVariantList();
-        QTest::addRow("slot occupied") << "overlay:slotOccupied" << QVariantList{"dire", 7.0, "x"}
-                                       << "slotOccupied" << QVariantList{"dire", 7};
-        QTest::addRow("slot occupied, one arg") << "overlay:slotOccupied" << QVariantList{"dire"}
-                                                << "" << QVariantList();
-        QTest::addRow("channel is case-sensitive") << "Launcher:Logout" << QVariantList() << ""
-                                                   << QVariantList();
+        QTest::addRow("match ready") << "match:ready" << QVariantList{match}
+                                     << R"(matchReady[{"matchId":"m-1","slotNumber":3}])";
+        QTest::addRow("match ready with a string") << "match:ready" << QVariantList{"x"} << "matchReady[{}]";
+        QTest::addRow("match ready without args") << "match:ready" << QVariantList() << "";
+        QTest::addRow("match started") << "match:started" << QVariantList{"m-9", "extra"} << R"(matchStarted["m-9"])";
+        QTest::addRow("lobby left") << "overlay:lobbyLeft" << QVariantList{1} << "lobbyLeft[]";
+        QTest::addRow("slot occupied") << "overlay:slotOccupied" << QVariantList{"dire", 7.0, "x"} << R"(slotOccupied["dire",7])";
+        QTest::addRow("slot occupied, one arg") << "overlay:slotOccupied" << QVariantList{"dire"} << "";
+        QTest::addRow("channel is case-sensitive") << "Launcher:Logout" << QVariantList() << "";
     }
 
     void webMessages()
     {
         QFETCH(QString, channel);
         QFETCH(QVariantList, args);
-        QFETCH(QString, signal);
-        QFETCH(QVariantList, signalArgs);
-        const QMetaObject *meta = m_hidden->metaObject();
+        QFETCH(QString, emitted);
         std::vector<std::unique_ptr<QSignalSpy>> spies;
-        for (const char *name : {"logoutRequested()", "matchReady(QVariantMap)",
-                                 "matchStarted(QString)", "lobbyJoined()", "lobbyLeft()",
-                                 "slotOccupied(QString,int)"}) {
-            const QMetaMethod method = meta->method(meta->indexOfSignal(name));
-            spies.push_back(std::make_unique<QSignalSpy>(m_hidden.get(), method));
-        }
+        for (const char *name : {SIGNAL(logoutRequested()), SIGNAL(matchReady(QVariantMap)),
+                                 SIGNAL(matchStarted(QString)), SIGNAL(lobbyJoined()),
+                                 SIGNAL(lobbyLeft()), SIGNAL(slotOccupied(QString, int))})
+            spies.push_back(std::make_unique<QSignalSpy>(m_hidden.get(), name));
         m_hidden->handleWebMessage(channel, args);
 
-        QStringList names;
-        QList<QVariantList> emitted;
+        QString sent;
         for (const auto &spy : spies) {
-            for (const QVariantList &call : *spy) {
-                names << QString::fromLatin1(spy->signal()).section(QLatin1Char('('), 0, 0);
-                emitted << call;
-            }
+            for (const QVariantList &call : *spy)
+                sent += QString::fromLatin1(spy->signal()).section('(', 0, 0)
+                    + QJsonDocument::fromVariant(call).toJson(QJsonDocument::Compact);
         }
-        QCOMPARE(names, signal.isEmpty() ? QStringList() : QStringList({signal}));
-        if (!signal.isEmpty())
-            QCOMPARE(emitted.constFirst(), signalArgs);
+        QCOMPARE(sent, emitted);
     }
 
     // Thirty messages, then a reload before they are collected: each arrives once, in order, with
-    // its text intact. A last message, sent afterwards, shows that nothing came twice before it.
-    void messagesSurviveAReloadInOrderAndOnce()
+    // its text intact. While the window is hidden nothing collects; the messages wait in the page.
+    void messagesSurviveAReloadAndHiding()
     {
         openDashboardPage();
         QSignalSpy started(m_window.get(), &DashboardWindow::matchStarted);
@@ -265,40 +223,34 @@ private slots:
                      QString::fromUtf8("m-%1 \"quoted\" \\ یونیکد ✅").arg(i + 1));
         }
         QTRY_VERIFY(!webView()->property("loading").toBool());
-        runJavaScript(QStringLiteral("sendToLauncher('match:started', 'last')"));
-        QTRY_COMPARE_WITH_TIMEOUT(started.constLast().constFirst().toString(),
-                                  QStringLiteral("last"), 5000);
-        QCOMPARE(started.count(), 31);
-    }
-
-    // While the window is hidden nothing collects the page's messages; they wait in the page.
-    void messagesQueuedWhileHiddenArriveWhenShown()
-    {
-        openDashboardPage();
-        QSignalSpy started(m_window.get(), &DashboardWindow::matchStarted);
         m_window->hide();
-        runJavaScript(QStringLiteral("sendToLauncher('match:started', 'm-hidden')"));
+        runJavaScript(QStringLiteral("sendToLauncher('match:started', 'last')"));
         QTest::qWait(800); // eight collection periods: none may run
-        QCOMPARE(started.count(), 0);
+        QCOMPARE(started.count(), 30);
 
         m_window->show();
-        QTRY_COMPARE_WITH_TIMEOUT(started.count(), 1, 5000);
-        QCOMPARE(started.constFirst().constFirst().toString(), QStringLiteral("m-hidden"));
+        QTRY_COMPARE_WITH_TIMEOUT(started.count(), 31, 5000);
+        QCOMPARE(started.constLast().constFirst().toString(), QStringLiteral("last"));
     }
 
-    // A foreign link, also one naming the sign-out address, goes to the browser and signs nobody
-    // out; another scheme is refused. The dashboard stays, uncovered and working.
-    void linksInThePage()
+    // On a 1920 x 1080 screen with a panel the whole window, frame included, lies in the free
+    // area. A foreign link, also one naming the sign-out address, goes to the browser and signs
+    // nobody out; another scheme is refused. The dashboard stays, uncovered and working.
+    void windowFitsAndLinksInThePage()
     {
         UrlCatcher catcher;
         openDashboardPage();
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QTRY_VERIFY(m_window->frameMargins().top() > 0
+                    && available.contains(m_window->frameGeometry()));
+        QVERIFY(m_window->width() >= m_window->minimumWidth());
         QSignalSpy logout(m_window.get(), &DashboardWindow::logoutRequested);
         LogCapture log;
         clickInPage(QStringLiteral("foreign-link"));
         QTRY_COMPARE(catcher.opened, QList<QUrl>({QUrl("https://example.org/corvanta")}));
         runJavaScript(QStringLiteral("location.href = 'https://example.org/?next=app://logout'"));
-        QTRY_COMPARE(catcher.opened.size(), 2);
-        QCOMPARE(catcher.opened.constLast(), QUrl("https://example.org/?next=app://logout"));
+        QTRY_COMPARE(catcher.opened, QList<QUrl>({QUrl("https://example.org/corvanta"),
+                                                  QUrl("https://example.org/?next=app://logout")}));
         runJavaScript(QStringLiteral("location.href = 'steam://run/570'"));
         QTRY_VERIFY(log.texts().contains(
             QStringLiteral("Refused to open an address with the scheme \"steam\"")));
@@ -322,11 +274,7 @@ private slots:
 
     void failedLoadShowsTheErrorCover()
     {
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-        const QString unused = QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort());
-        closed.close();
-        openWindow(unused);
+        openWindow(offlineBase);
         QTRY_VERIFY_WITH_TIMEOUT(item("errorCover")->isVisible(), 20000);
         QVERIFY(!item("loadingCover")->isVisible());
         const QString text = item("errorText")->property("text").toString();

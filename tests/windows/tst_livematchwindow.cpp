@@ -105,8 +105,6 @@ private:
 
     void verifyTimeUp() const
     {
-        QVERIFY(root()->property("isTimeUp").toBool());
-        QCOMPARE(root()->property("timeRemainingSeconds").toInt(), 0);
         QCOMPARE(text("headerTitle"), QStringLiteral("Match Ready!"));
         QCOMPARE(text("countdownLabel"), QStringLiteral("Starting now!"));
         QVERIFY(!item("countdownText")->isVisible());
@@ -130,7 +128,8 @@ private slots:
     void cleanup() { m_window.reset(); }
 
     // 24 px from the right and 50 px from the bottom, also after collapsing, which outlives hiding.
-    void placementFollowsTheHeight()
+    // The launch button opens Steam and hides the card.
+    void placementAndLaunch()
     {
         const QRect expanded(1516, 410, 380, 620);
         const QRect collapsed(1516, 980, 380, 50);
@@ -151,11 +150,16 @@ private slots:
         click("toggleButton");
         QTRY_COMPARE(m_window->geometry(), expanded);
         QVERIFY(item("content")->isVisible());
+
+        UrlCatcher catcher({QStringLiteral("steam")});
+        click("launchButton");
+        QCOMPARE(catcher.opened, QList<QUrl>({QUrl(QStringLiteral("steam://run/570"))}));
+        QTRY_VERIFY(!m_window->isVisible());
     }
 
-    // The expanded card holds all its parts with 16 px to spare at the bottom. The gaps between
-    // the parts are 12 px unless that would push the launch button out.
-    void contentFitsTheCard_data()
+    // The expanded card holds all its parts with 16 px to spare at the bottom; the gaps between
+    // them are 12 px unless that would push the launch button out. Persian mirrors the card.
+    void cardLayout_data()
     {
         QTest::addColumn<QString>("lang");
         QTest::addColumn<QByteArray>("json");
@@ -166,7 +170,7 @@ private slots:
         QTest::addRow("English, no badges or side") << "en" << duel << true;
     }
 
-    void contentFitsTheCard()
+    void cardLayout()
     {
         QFETCH(QString, lang);
         QFETCH(QByteArray, json);
@@ -175,16 +179,22 @@ private slots:
         data()->updateFromLiveGame(record(json));
         showAndWait();
 
-        const QQuickItem *button = item(QStringLiteral("launchButton"));
+        const QQuickItem *button = item("launchButton");
         const qreal bottom = button->mapToScene(QPointF(0, button->height())).y();
-        const QQuickItem *first = item(QStringLiteral("countdownBox"));
-        const qreal gap =
-            item(QStringLiteral("lobbyStatusBox"))->y() - (first->y() + first->height());
+        const QQuickItem *first = item("countdownBox");
+        const qreal gap = item("lobbyStatusBox")->y() - (first->y() + first->height());
         QVERIFY2(bottom <= root()->height() - 16, qPrintable(QString::number(bottom)));
         QVERIFY(gap >= 6);
         QCOMPARE(gap == 12, fullGaps);
-        for (const char *name : {"instruction1", "instruction2", "instruction3"})
+
+        const bool persian = lang == QLatin1String("fa");
+        QCOMPARE(centreOf(*item("toggleButton")).x() < centreOf(*item("headerTitle")).x(), persian);
+        for (const char *name : {"instruction1", "instruction2", "instruction3", "countdownLabel",
+                                 "tournamentNameText"}) {
             QCOMPARE(item(QLatin1String(name))->property("lineCount").toInt(), 1);
+            QCOMPARE(item(QLatin1String(name))->property("effectiveHorizontalAlignment").toInt(),
+                     int(persian ? Qt::AlignRight : Qt::AlignLeft));
+        }
     }
 
     // Empty `expected`: the time is up.
@@ -220,28 +230,24 @@ private slots:
         QVERIFY(timerRunning());
     }
 
-    void countsDownOncePerSecond()
+    // One step a second with no value skipped, down to zero, where the countdown stops until a
+    // time ahead starts it again.
+    void countsDownToZeroAndRestarts()
     {
-        updateWithTime(fromNow(90'500));
+        updateWithTime(fromNow(2'500));
+        QCOMPARE(text("countdownText"), QStringLiteral("0:02"));
         QSignalSpy changes(item("countdownText"), SIGNAL(textChanged(QString)));
         QElapsedTimer clock;
         clock.start();
-        QTRY_COMPARE_WITH_TIMEOUT(text("countdownText"), QStringLiteral("1:28"), 4000);
+        QTRY_COMPARE_WITH_TIMEOUT(text("countdownText"), QStringLiteral("0:00"), 4000);
         // The timer may already run when the match arrives: the first step comes within a second,
-        // the second one a second after it, and no value is skipped.
+        // the second one a second after it.
         QVERIFY2(clock.elapsed() >= 1000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(changes.count(), 2);
-        QCOMPARE(changes.at(0).at(0).toString(), QStringLiteral("1:29"));
-    }
-
-    void reachingZeroStopsTheCountdown()
-    {
-        updateWithTime(fromNow(1'500));
-        QCOMPARE(text("countdownText"), QStringLiteral("0:01"));
+        QCOMPARE(changes.at(0).at(0).toString(), QStringLiteral("0:01"));
         QTRY_VERIFY_WITH_TIMEOUT(root()->property("isTimeUp").toBool(), 3000);
         verifyTimeUp();
 
-        // A time ahead starts it again.
         updateWithTime(fromNow(90'500));
         QVERIFY(timerRunning());
         QCOMPARE(text("countdownText"), QStringLiteral("1:30"));
@@ -298,74 +304,25 @@ private slots:
         data()->updateFromLiveGame(record(json));
         QQuickItem *target = item(objectName);
         QVERIFY(target);
-        const QVariant actual = property == "visible" ? QVariant(target->isVisible())
-                                                      : target->property(property.constData());
-        QCOMPARE(actual, expected);
-    }
-
-    void launchButtonOpensSteamAndHides()
-    {
-        UrlCatcher catcher({QStringLiteral("steam")});
-        data()->updateFromLiveGame(record(fullMatch));
-        showAndWait();
-        click("launchButton");
-        QCOMPARE(catcher.opened, QList<QUrl>({QUrl(QStringLiteral("steam://run/570"))}));
-        QTRY_VERIFY(!m_window->isVisible());
+        QCOMPARE(target->property(property.constData()), expected);
     }
 
     // Every text of the card follows the language, both ways; the round label too, although
     // it is built in C++ from a record that arrived before the change.
-    void persianTexts_data()
-    {
-        QTest::addColumn<QByteArray>("json");
-        QTest::addColumn<QString>("objectName");
-        QTest::addColumn<QString>("english");
-        QTest::addColumn<QString>("persian");
-        const QByteArray ahead = "{'scheduledTime':'FUTURE','lobbyId':'',"
-                                 "'tournament':{'participantCount':8},'match':{'round':'2'}}";
-        QTest::addRow("creating") << ahead << "lobbyStatusText" << "Creating Lobby..."
-                                  << QString::fromUtf8("در حال ساخت لابی...");
-        QTest::addRow("round badge") << ahead << "roundBadgeText" << "Semi-Finals"
-                                     << QString::fromUtf8("نیمه\u200cنهایی");
-    }
-
     void persianTexts()
     {
-        QFETCH(QByteArray, json);
-        QFETCH(QString, objectName);
-        QFETCH(QString, english);
-        QFETCH(QString, persian);
-        data()->updateFromLiveGame(record(json));
-        QCOMPARE(text(objectName), english);
+        data()->updateFromLiveGame(record("{'scheduledTime':'FUTURE','lobbyId':'','tournament':"
+                                          "{'participantCount':8},'match':{'round':'2'}}"));
+        const auto texts = [this] {
+            return QStringList{text("lobbyStatusText"), text("roundBadgeText")};
+        };
+        const QStringList english{"Creating Lobby...", "Semi-Finals"};
+        QCOMPARE(texts(), english);
         data()->setLang(QStringLiteral("fa"));
-        QCOMPARE(text(objectName), persian);
+        QCOMPARE(texts(), QStringList({QString::fromUtf8("در حال ساخت لابی..."),
+                                       QString::fromUtf8("نیمه\u200cنهایی")}));
         data()->setLang(QStringLiteral("en"));
-        QCOMPARE(text(objectName), english);
-    }
-
-    // Persian mirrors the card: the toggle moves to the left end of the header and texts align to
-    // the right.
-    void persianMirrorsTheLayout_data()
-    {
-        QTest::addColumn<QString>("lang");
-        QTest::addColumn<bool>("toggleOnTheRight");
-        QTest::addColumn<int>("alignment");
-        QTest::addRow("English") << "en" << true << int(Qt::AlignLeft);
-        QTest::addRow("Persian") << "fa" << false << int(Qt::AlignRight);
-    }
-
-    void persianMirrorsTheLayout()
-    {
-        QFETCH(QString, lang);
-        QFETCH(bool, toggleOnTheRight);
-        QFETCH(int, alignment);
-        data()->setLang(lang);
-        data()->updateFromLiveGame(record(fullMatch));
-        QCOMPARE(centreOf(*item("toggleButton")).x() > centreOf(*item("headerTitle")).x(),
-                 toggleOnTheRight);
-        for (const char *name : {"countdownLabel", "instruction1", "tournamentNameText"})
-            QCOMPARE(item(QLatin1String(name))->property("effectiveHorizontalAlignment").toInt(),
-                     alignment);
+        QCOMPARE(texts(), english);
     }
 };
 

@@ -54,7 +54,6 @@ private slots:
         QTest::addRow("double, LB 3") << 8 << dbl << QJsonValue("3") << "LB" << "en" << "Lower Semi-Finals";
         QTest::addRow("double, LB 2") << 8 << dbl << QJsonValue("2") << "LB" << "en" << "LB Round 2";
         QTest::addRow("double, GF") << 8 << dbl << QJsonValue("9") << "GF" << "en" << "Grand Finals";
-        QTest::addRow("double, 4 players, LB 2") << 4 << dbl << QJsonValue("2") << "LB" << "en" << "Lower Finals";
         QTest::addRow("double, other bracket") << 8 << dbl << QJsonValue("3") << "XB" << "en" << "Finals";
         QTest::addRow("type is case-sensitive") << 8 << "double_elimination" << QJsonValue("1") << "GF" << "en" << "Quarter-Finals";
         QTest::addRow("two players") << 2 << single << QJsonValue("1") << "" << "en" << "";

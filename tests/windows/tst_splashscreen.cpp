@@ -28,11 +28,10 @@ private:
     static double iconLikeness(const QImage &screen, const QImage &before)
     {
         QImage icon = before;
-        {
-            QPainter painter(&icon);
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawImage(QRect(0, 0, 128, 128), QImage(QStringLiteral(":/images/icon.png")));
-        }
+        QPainter painter(&icon);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRect(0, 0, 128, 128), QImage(QStringLiteral(":/images/icon.png")));
+        painter.end();
         int alike = 0;
         for (int y = 0; y < 128; ++y) {
             for (int x = 0; x < 128; ++x) {
@@ -40,8 +39,7 @@ private:
                 const QColor seen = screen.pixelColor(x, y);
                 const int distance = qAbs(expected.red() - seen.red())
                     + qAbs(expected.green() - seen.green()) + qAbs(expected.blue() - seen.blue());
-                if (distance < 60)
-                    ++alike;
+                alike += distance < 60;
             }
         }
         return alike / double(128 * 128);

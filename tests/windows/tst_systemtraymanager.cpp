@@ -27,11 +27,8 @@ private:
         const QImage image = icon.pixmap(32, 32).toImage();
         int red = 0;
         for (int y = 0; y < 12; ++y) {
-            for (int x = image.width() - 12; x < image.width(); ++x) {
-                const QColor pixel = image.pixelColor(x, y);
-                red += pixel.red() == 239 && pixel.green() == 68 && pixel.blue() == 68
-                    && pixel.alpha() == 255;
-            }
+            for (int x = image.width() - 12; x < image.width(); ++x)
+                red += image.pixelColor(x, y) == QColor(239, 68, 68);
         }
         return red >= 60; // most of the circle of diameter 12
     }
@@ -45,7 +42,7 @@ private slots:
 
     void cleanup() { m_tray.reset(); }
 
-    void iconShownWithTooltipAndMenu()
+    void iconMenuAndActivation()
     {
         QSystemTrayIcon *icon = m_tray->trayIcon();
         QVERIFY(icon->isVisible());
@@ -59,9 +56,13 @@ private slots:
             entries << (action->isSeparator() ? QStringLiteral("-") : action->text());
         QCOMPARE(entries, QStringList({"Show Window", "-", "Quit"}));
 
+        // "Show Window", a click and a double click open the launcher; the context menu does not.
         QSignalSpy open(m_tray.get(), &SystemTrayManager::openLauncherRequested);
         icon->contextMenu()->actions().constFirst()->trigger();
-        QCOMPARE(open.count(), 1);
+        for (const auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick,
+                                  QSystemTrayIcon::Context})
+            emit icon->activated(reason);
+        QCOMPARE(open.count(), 3);
     }
 
     void badge_data()
@@ -127,24 +128,6 @@ private slots:
         service.showNotification(QStringLiteral("Later"), QStringLiteral("Message"),
                                  QSystemTrayIcon::Information);
         QCOMPARE(log.texts().filter(shown).constLast(), shown + "Later - Message");
-    }
-
-    void activation_data()
-    {
-        QTest::addColumn<int>("reason");
-        QTest::addColumn<int>("requests");
-        QTest::addRow("single click") << int(QSystemTrayIcon::Trigger) << 1;
-        QTest::addRow("double click") << int(QSystemTrayIcon::DoubleClick) << 1;
-        QTest::addRow("context menu") << int(QSystemTrayIcon::Context) << 0;
-    }
-
-    void activation()
-    {
-        QFETCH(int, reason);
-        QFETCH(int, requests);
-        QSignalSpy open(m_tray.get(), &SystemTrayManager::openLauncherRequested);
-        emit m_tray->trayIcon()->activated(QSystemTrayIcon::ActivationReason(reason));
-        QCOMPARE(open.count(), requests);
     }
 
     void realClickOnTheIcon()
