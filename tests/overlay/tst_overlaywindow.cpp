@@ -146,9 +146,7 @@ private slots:
             // The panel's centre, inside the game's window.
             QQuickItem *panel = quickItem(overlay, "acceptingInvitationPanel");
             QVERIFY(panel && panel->isVisible());
-            const QPoint target = panel->mapRectToScene(QRectF(0, 0, panel->width(), panel->height()))
-                                      .center()
-                                      .toPoint();
+            const QPoint target = centreOf(*panel);
             QVERIFY(client.contains(target));
             // The overlay draws the panel there, and the screen shows it above the game (with no
             // compositor, the overlay's transparent pixels would show black instead).
