@@ -125,7 +125,6 @@ MatchData ControllerHarness::record(bool joinedLobby, int slotNumber, bool capta
     match.playerSide = side;
     match.slotNumber = slotNumber;
     match.isCaptain = captain;
-    match.lobbyName = QStringLiteral("Winter Cup");
     match.receivedAt = m_now;
     match.isJoinedLobby = joinedLobby;
     return match;
@@ -168,14 +167,10 @@ void ControllerHarness::driveTo(OverlayState state)
         detect(m_screens.renderInvitation());
         break;
     case JOINING_SLOT:
-        showGame(lobby(0));
-        advance(1000);
-        overlay.handleMatchStart(record(true, -1));
-        break;
     case WAITING_FOR_PLAYERS:
         showGame(lobby(0));
         advance(1000);
-        overlay.handleMatchStart(record(true, 0));
+        overlay.handleMatchStart(record(true, state == JOINING_SLOT ? -1 : 0));
         break;
     case MATCH_READY:
         driveTo(WAITING_FOR_PLAYERS);

@@ -30,11 +30,6 @@ QJsonObject payloadFor(const ControllerHarness &h)
     };
 }
 
-QTimer *watchdogOf(OverlayController &controller)
-{
-    return controller.findChild<QTimer *>(QStringLiteral("stateTimeoutTimer"));
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(Event)
@@ -55,9 +50,6 @@ private slots:
 
         const auto slotReport = [](const QString &side, int slot) {
             return Event([=](ControllerHarness &h) { h.controller().handleSlotOccupied(side, slot); });
-        };
-        const auto matchStart = [](bool joined, int slot) {
-            return Event([=](ControllerHarness &h) { h.controller().handleMatchStart(h.record(joined, slot)); });
         };
         const auto tickAfter = [](qint64 seconds) {
             return Event([=](ControllerHarness &h) { h.advance(seconds * 1000); h.tick(); });
@@ -128,18 +120,10 @@ private slots:
             << WAITING_FOR_PLAYERS << Event([](ControllerHarness &h) { h.detect(h.lobby(10)); })
             << MATCH_READY << QStringList{"ALL_PLAYERS_JOINED", "STATE_6"};
         QTest::addRow("11 the lobby screen goes") << MATCH_READY << detectBackground << IN_GAME << QStringList{"STATE_7", "IN_GAME"};
-        const Event timeout = [](ControllerHarness &h) {
-            QMetaObject::invokeMethod(&h.controller(), "handleTimeout");
-        };
-        QTest::addRow("12 watchdog") << JOINING_SLOT << timeout << WAITING_FOR_INVITATION
-                                     << QStringList{"TIMEOUT", "STATE_2"};
-        QTest::addRow("13 match start") << IDLE << matchStart(false, 3) << WAITING_FOR_GAME
-                                        << QStringList{"STATE_1"};
         QTest::addRow("13 match start, in a slot")
-            << WAITING_FOR_GAME << matchStart(true, 0) << WAITING_FOR_PLAYERS
-            << QStringList{"STATE_5"};
-        QTest::addRow("13 match start, in the lobby") << WAITING_FOR_PLAYERS << matchStart(true, -1)
-                                                      << JOINING_SLOT << QStringList{"STATE_4"};
+            << WAITING_FOR_GAME
+            << Event([](ControllerHarness &h) { h.controller().handleMatchStart(h.record(true, 0)); })
+            << WAITING_FOR_PLAYERS << QStringList{"STATE_5"};
         QTest::addRow("13 invalid match start")
             << WAITING_FOR_GAME << Event([](ControllerHarness &h) {
                    MatchData sideless = h.record(true, 0);
@@ -206,8 +190,9 @@ private slots:
         // Only a transition is announced, and it arms the watchdog for the states that wait.
         const bool transition = from != to || statuses.contains(QStringLiteral("STATE_%1").arg(int(to)));
         QCOMPARE(changes.isEmpty(), !transition);
+        const QTimer *watchdog = h.controller().findChild<QTimer *>(QStringLiteral("stateTimeoutTimer"));
         if (transition)
-            QCOMPARE(watchdogOf(h.controller())->isActive(), to != IDLE && to != IN_GAME);
+            QCOMPARE(watchdog->isActive(), to != IDLE && to != IN_GAME);
     }
 
     // The real watchdog, at a thousandth of the time: five minutes after the last transition,
