@@ -150,7 +150,7 @@ Item {
                                      "موفق باشید! بهترین بازی خود را ارائه دهید و لذت ببرید!") }
         default:
             return { heading: "", headingColour: "#3498db", detail: "",
-                     title: tr("Kestrava Tournament", "تورنومنت Kestrava"), titleColour: "#3498db",
+                     title: tr("Corvanta Tournament", "تورنومنت Corvanta"), titleColour: "#3498db",
                      description: tr("Follow the on-screen instructions",
                                      "دستورالعملهای روی صفحه را دنبال کنید") }
         }

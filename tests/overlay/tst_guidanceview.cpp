@@ -157,8 +157,10 @@ private slots:
             << int(MATCH_READY) << "dire" << 3 << "en" << "matchReadyPanel" << "✓ Match Ready!"
             << "✓ Match Ready!" << QColor(0x27, 0xae, 0x60);
         // No panel of its own: only the bottom panel, with the tables' last row.
-        QTest::addRow("unknown state, fa") << 9 << "RADIANT" << 1 << "fa" << "" << ""
-                                           << "تورنومنت Kestrava" << QColor(0x34, 0x98, 0xdb);
+        for (const auto &[language, title] :
+             {std::pair("en", "Corvanta Tournament"), std::pair("fa", "تورنومنت Corvanta")})
+            QTest::addRow("unknown state, %s", language)
+                << 9 << "RADIANT" << 1 << language << "" << "" << title << QColor(0x34, 0x98, 0xdb);
     }
 
     void stateTexts()
