@@ -37,9 +37,6 @@ private slots:
         QTest::addRow("api unset") << QByteArray("API_BASE_URL") << unset
                                    << QStringLiteral("https://corvanta.gg");
         QTest::addRow("api empty") << QByteArray("API_BASE_URL") << QString("") << QString("");
-        QTest::addRow("api set") << QByteArray("API_BASE_URL")
-                                 << QStringLiteral("http://127.0.0.1:8080")
-                                 << QStringLiteral("http://127.0.0.1:8080");
         QTest::addRow("websocket unset") << QByteArray("WEBSOCKET_URL") << unset
                                          << QStringLiteral("https://ws.corvanta.gg:3002");
         QTest::addRow("websocket set") << QByteArray("WEBSOCKET_URL")
