@@ -119,7 +119,6 @@ private slots:
         QVERIFY(firstAddress.startsWith(m_simulator.url() + "/launcher-auth?token="));
 
         // The dashboard's events reach the overlay; a map without "slotNumber" names slot 0.
-        log.clear();
         const OverlayController *overlay = launcher->overlayController();
         QVERIFY(overlay->isRunning());
         dashboard->handleWebMessage(QStringLiteral("match:ready"),
@@ -139,13 +138,10 @@ private slots:
                                     {QStringLiteral("radiant"), 4});
         QCOMPARE(overlay->state(), JOINING_SLOT);
 
-        log.clear();
         dashboard->logout();
         QVERIFY(!overlay->isRunning());
         QCOMPARE(overlay->state(), IDLE);
         QVERIFY(!overlay->matchData());
-        QVERIFY(log.texts().indexOf(QStringLiteral("Logout requested..."))
-                < log.texts().indexOf(QStringLiteral("Session cleared")));
         QTRY_VERIFY(findWindow<LoginWindow>()->isVisible());
         QVERIFY(!dashboard->isVisible());
         QVERIFY(dashboard->dashboardUrl().isEmpty());

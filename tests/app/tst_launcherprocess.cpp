@@ -66,7 +66,6 @@ private slots:
         LauncherProcess otherUser(sharedTemp.path());
         otherUser.setVariable(QStringLiteral("XDG_RUNTIME_DIR"), runtimeB.path());
         QVERIFY(startsUp(otherUser));
-        QVERIFY(!first.texts().contains(QStringLiteral("Another start of the launcher asked for its window")));
 
         const QString lock = QStringLiteral("/CorvantaLauncherSingleton.lock");
         QVERIFY(QFile::exists(runtimeA.path() + lock));
@@ -143,15 +142,15 @@ private slots:
         QVERIFY(texts.indexOf(QStringLiteral("Splash animation finished"))
                 < texts.indexOf(QStringLiteral("Running LauncherApplication...")));
 
-        qint64 created = -1;
-        qint64 finished = -1;
-        for (const LauncherProcess::Line &line : launcher.lines()) {
-            if (line.log.text == QLatin1String("SplashScreen created"))
-                created = line.arrivedMs;
-            if (line.log.text == QLatin1String("Splash animation finished"))
-                finished = line.arrivedMs;
-        }
-        const qint64 splashMs = finished - created;
+        const auto arrivedMs = [&launcher](const QString &text) {
+            for (const LauncherProcess::Line &line : launcher.lines()) {
+                if (line.log.text == text)
+                    return line.arrivedMs;
+            }
+            return qint64(-1);
+        };
+        const qint64 splashMs = arrivedMs(QStringLiteral("Splash animation finished"))
+            - arrivedMs(QStringLiteral("SplashScreen created"));
         qInfo("splash ran %lld ms", splashMs);
         QVERIFY2(splashMs >= 1900 && splashMs <= 3000, qPrintable(QString::number(splashMs)));
     }

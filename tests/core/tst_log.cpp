@@ -58,10 +58,7 @@ private slots:
         const QByteArray output = runProbe({level, message});
         const QTime after = QTime::currentTime();
 
-        const QByteArray tag = level == QLatin1String("warn") ? "[WARN]"
-            : level == QLatin1String("error")               ? "[ERROR]"
-            : level == QLatin1String("debug")               ? "[DEBUG]"
-                                                            : "[INFO]";
+        const QByteArray tag = "[" + level.toUpper().toLatin1() + "]";
         // tag, a blank, the quoted local time of the call, a blank, the quoted message; nothing
         // else on the stream
         QCOMPARE(output.count('\n'), 1);
