@@ -8,9 +8,16 @@ namespace {
 const QStringList bannerHead = {"==================================", "  Corvanta Launcher v1.0",
                                 "==================================", "", "Configuration:"};
 
-QStringList bannerOf(const QStringList &texts)
+bool startsUp(LauncherProcess &launcher)
 {
-    return texts.mid(0, 10);
+    return launcher.start()
+        && launcher.waitForText(QStringLiteral("Launcher initialized successfully"));
+}
+
+// Another start beside a running launcher exits at once with 1.
+bool refused(LauncherProcess &launcher)
+{
+    return launcher.start() && launcher.waitForExit(5000) && launcher.exitCode() == 1;
 }
 
 } // namespace
@@ -20,19 +27,15 @@ class TestLauncherProcess : public QObject
     Q_OBJECT
 
 private slots:
-    void secondInstanceRefusedQuickly()
+    void secondInstanceRefusedUntilTheFirstIsKilled()
     {
         QTemporaryDir shared;
         LauncherProcess first(shared.path());
-        QVERIFY(first.start());
-        QVERIFY(first.waitForText(QStringLiteral("Launcher initialized successfully")));
+        QVERIFY(startsUp(first));
 
         LauncherProcess second(shared.path());
-        QVERIFY(second.start());
-        QVERIFY(second.waitForExit(5000));
-
+        QVERIFY(refused(second));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 1);
         QCOMPARE(second.texts(),
                  QStringList({"Another instance of Corvanta Launcher is already running!",
                               "Only one instance is allowed. Exiting..."}));
@@ -41,22 +44,12 @@ private slots:
         QVERIFY2(second.runtimeMs() < 2000, qPrintable(QString::number(second.runtimeMs())));
         qInfo("second instance ended after %lld ms", second.runtimeMs());
 
-        // The running instance is asked to bring its window to front.
-        QVERIFY(first.waitForText(QStringLiteral("Another start of the launcher asked for its window")));
-    }
-
-    void lockOfAKilledInstanceIsTakenOver()
-    {
-        QTemporaryDir shared;
-        LauncherProcess first(shared.path());
-        QVERIFY(first.start());
-        QVERIFY(first.waitForText(QStringLiteral("Launcher initialized successfully")));
+        // A killed instance leaves its lock behind; the next start takes it over.
         first.stop();
         QVERIFY(QFile::exists(shared.filePath(QStringLiteral("CorvantaLauncherSingleton.lock"))));
 
         LauncherProcess next(shared.path());
-        QVERIFY(next.start());
-        QVERIFY(next.waitForText(QStringLiteral("Launcher initialized successfully")));
+        QVERIFY(startsUp(next));
     }
 
     // The temporary folder is shared by every user of the machine; the lock is the user's own.
@@ -65,14 +58,11 @@ private slots:
         QTemporaryDir sharedTemp, runtimeA, runtimeB;
         LauncherProcess first(sharedTemp.path());
         first.setVariable(QStringLiteral("XDG_RUNTIME_DIR"), runtimeA.path());
-        QVERIFY(first.start());
-        QVERIFY(first.waitForText(QStringLiteral("Launcher initialized successfully")));
+        QVERIFY(startsUp(first));
 
         LauncherProcess otherUser(sharedTemp.path());
         otherUser.setVariable(QStringLiteral("XDG_RUNTIME_DIR"), runtimeB.path());
-        QVERIFY(otherUser.start());
-        QVERIFY(otherUser.waitForText(QStringLiteral("Launcher initialized successfully")));
-        QVERIFY(!first.texts().contains(QStringLiteral("Another start of the launcher asked for its window")));
+        QVERIFY(startsUp(otherUser));
 
         const QString lock = QStringLiteral("/CorvantaLauncherSingleton.lock");
         QVERIFY(QFile::exists(runtimeA.path() + lock));
@@ -85,8 +75,7 @@ private slots:
         QTemporaryDir sharedTemp;
         LauncherProcess first(sharedTemp.path());
         first.unsetVariable(QStringLiteral("XDG_RUNTIME_DIR"));
-        QVERIFY(first.start());
-        QVERIFY(first.waitForText(QStringLiteral("Launcher initialized successfully")));
+        QVERIFY(startsUp(first));
         const QStringList folders = QDir(sharedTemp.path()).entryList({"runtime-*"}, QDir::Dirs);
         QCOMPARE(folders.size(), 1);
         const QString folder = sharedTemp.filePath(folders.constFirst());
@@ -95,9 +84,7 @@ private slots:
 
         LauncherProcess second(sharedTemp.path());
         second.unsetVariable(QStringLiteral("XDG_RUNTIME_DIR"));
-        QVERIFY(second.start());
-        QVERIFY(second.waitForExit(5000));
-        QCOMPARE(second.exitCode(), 1);
+        QVERIFY(refused(second));
     }
 
     void banner_data()
@@ -129,10 +116,9 @@ private slots:
             const qsizetype equals = assignment.indexOf(QLatin1Char('='));
             launcher.setVariable(assignment.left(equals), assignment.mid(equals + 1));
         }
-        QVERIFY(launcher.start());
-        QVERIFY(launcher.waitForText(QStringLiteral("Launcher initialized successfully")));
+        QVERIFY(startsUp(launcher));
 
-        QCOMPARE(bannerOf(launcher.texts()), bannerHead + configuration + QStringList({""}));
+        QCOMPARE(launcher.texts().mid(0, 10), bannerHead + configuration + QStringList({""}));
         // Nothing but log lines, and the banner's all at INFO.
         QCOMPARE(launcher.lines().size(), launcher.texts().size());
         for (const LauncherProcess::Line &line : launcher.lines().mid(0, 10))
@@ -153,15 +139,15 @@ private slots:
         QVERIFY(texts.indexOf(QStringLiteral("Splash animation finished"))
                 < texts.indexOf(QStringLiteral("Running LauncherApplication...")));
 
-        qint64 created = -1;
-        qint64 finished = -1;
-        for (const LauncherProcess::Line &line : launcher.lines()) {
-            if (line.log.text == QLatin1String("SplashScreen created"))
-                created = line.arrivedMs;
-            if (line.log.text == QLatin1String("Splash animation finished"))
-                finished = line.arrivedMs;
-        }
-        const qint64 splashMs = finished - created;
+        const auto arrivedMs = [&launcher](const QString &text) {
+            for (const LauncherProcess::Line &line : launcher.lines()) {
+                if (line.log.text == text)
+                    return line.arrivedMs;
+            }
+            return qint64(-1);
+        };
+        const qint64 splashMs = arrivedMs(QStringLiteral("Splash animation finished"))
+            - arrivedMs(QStringLiteral("SplashScreen created"));
         qInfo("splash ran %lld ms", splashMs);
         QVERIFY2(splashMs >= 1900 && splashMs <= 3000, qPrintable(QString::number(splashMs)));
     }

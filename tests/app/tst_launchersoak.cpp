@@ -44,11 +44,7 @@ private:
         return search.readAllStandardOutput().split('\n').constFirst().toUInt();
     }
 
-    static bool dashboardVisible()
-    {
-        return runShell(QStringLiteral("xdotool search --onlyvisible --name '^Corvanta$' >/dev/null"))
-            == 0;
-    }
+    static bool dashboardVisible() { return dashboardWindow() != 0; }
 
     static bool closeDashboard()
     {
@@ -132,11 +128,9 @@ private slots:
         QVERIFY(balloons <= handledMs / 1000 + 8);
         for (const LauncherProcess::Line &line : lines)
             QVERIFY2(line.log.text != QLatin1String("❌ WebSocket disconnected"), "the link dropped");
-        QCOMPARE(simulator.control("GET", QStringLiteral("/__control/socket/links"))
-                     .object()
-                     .value("links")
-                     .toInt(),
-                 1);
+        const QJsonObject links =
+            simulator.control("GET", QStringLiteral("/__control/socket/links")).object();
+        QCOMPARE(links.value("links").toInt(), 1);
     }
 
     // Every reopen from the tray replaces the dashboard; what the old one held must go with it.

